@@ -1,0 +1,323 @@
+// A small form toolkit: forms with twip geometry and a retained image, picture boxes, a timer,
+// menu items, implicit loading, Unload with its query, the screen and application objects and
+// the few global operations the program needs. It sits above the platform seam and owns every
+// window and GDI object it creates.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <typeindex>
+#include <vector>
+
+namespace ep {
+
+// ---- Pictures ---------------------------------------------------------------------------
+
+// A bitmap the toolkit owns: a 32-bit DIB section, deleted with the picture.
+class Picture {
+  public:
+    Picture() = default;
+    Picture(Hbitmap bitmap, int width, int height) : bitmap_(bitmap), width_(width), height_(height) {}
+    // A picture made from 0x00RRGGBB pixels, row by row from the top.
+    static Picture fromPixels(int width, int height, const std::vector<std::uint32_t>& rgb);
+    Picture(Picture&& other) noexcept;
+    Picture& operator=(Picture&& other) noexcept;
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+    ~Picture();
+
+    Hbitmap handle() const { return bitmap_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    explicit operator bool() const { return bitmap_ != 0; }
+
+  private:
+    Hbitmap bitmap_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+// A memory DC with one bitmap selected, restored and deleted on scope exit.
+class MemoryDC {
+  public:
+    explicit MemoryDC(Hbitmap bitmap);
+    ~MemoryDC();
+    MemoryDC(const MemoryDC&) = delete;
+    MemoryDC& operator=(const MemoryDC&) = delete;
+    Hdc get() const { return dc_; }
+
+  private:
+    Hdc dc_ = 0;
+    Hgdiobj previous_ = 0;
+};
+
+class Form;
+
+// ---- Controls ---------------------------------------------------------------------------
+
+// Mouse buttons and shift state as the press events report them.
+constexpr int vbLeftButton = 1;
+constexpr int vbRightButton = 2;
+constexpr int vbMiddleButton = 4;
+constexpr int vbShiftMask = 1;
+constexpr int vbCtrlMask = 2;
+constexpr int vbAltMask = 4;
+
+using MouseHandler = std::function<void(int button, int shift, float x, float y)>;
+
+// A child window that shows its picture unscaled from the top-left corner, the rest in the
+// button face colour, and reports presses in its own twips.
+class PictureBox {
+  public:
+    PictureBox(Form& owner, double left, double top, double width, double height, Picture picture);
+    ~PictureBox();
+    PictureBox(const PictureBox&) = delete;
+    PictureBox& operator=(const PictureBox&) = delete;
+
+    Hwnd hWnd() const { return hwnd_; }
+    const Picture& picture() const { return picture_; }
+    void setPicture(Picture picture);
+    double Left() const { return left_; }
+    double Top() const { return top_; }
+    void setLeft(double twips);
+    void setTop(double twips);
+    bool Visible() const { return visible_; }
+    void setVisible(bool visible);
+
+    MouseHandler MouseDown;
+
+    // Toolkit internals.
+    void create();
+    std::intptr_t handleMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+  private:
+    void move();
+    Form& owner_;
+    Hwnd hwnd_ = 0;
+    double left_, top_, width_, height_;
+    bool visible_ = true;
+    Picture picture_;
+};
+
+// A windowless holder of a picture (the image control).
+class Image {
+  public:
+    Image() = default;
+    explicit Image(Picture picture) : picture_(std::move(picture)) {}
+    const Picture& picture() const { return picture_; }
+    void setPicture(Picture picture) { picture_ = std::move(picture); }
+
+  private:
+    Picture picture_;
+};
+
+// The timer: ticks on the user-interface thread through the owner form's window.
+class Timer {
+  public:
+    Timer(Form& owner, std::uint32_t intervalMs, bool enabled);
+    ~Timer();
+    Timer(const Timer&) = delete;
+    Timer& operator=(const Timer&) = delete;
+
+    bool Enabled() const { return enabled_; }
+    void setEnabled(bool enabled);
+    std::uint32_t Interval() const { return interval_; }
+
+    std::function<void()> Tick;
+
+    // Toolkit internals.
+    void arm();
+    std::uintptr_t id() const { return id_; }
+
+  private:
+    Form& owner_;
+    std::uint32_t interval_;
+    bool enabled_;
+    std::uintptr_t id_;
+};
+
+// A menu item: a top-level item holds children; a child is a command or a separator.
+class MenuItem {
+  public:
+    explicit MenuItem(std::wstring caption, bool separator = false)
+        : caption_(std::move(caption)), separator_(separator) {}
+
+    const std::wstring& Caption() const { return caption_; }
+    bool IsSeparator() const { return separator_; }
+    bool Checked() const { return checked_; }
+    void setChecked(bool checked) { checked_ = checked; }
+
+    std::vector<MenuItem*> children;
+    std::function<void()> Click;
+
+  private:
+    std::wstring caption_;
+    bool separator_;
+    bool checked_ = false;
+};
+
+// ---- Forms ------------------------------------------------------------------------------
+
+// How a form's window is made. Sizes are outer sizes in twips unless clientSize is set.
+struct FormDesign {
+    std::wstring caption;
+    std::uint32_t style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    std::uint32_t exStyle = WS_EX_TOOLWINDOW;
+    double left = 0, top = 0, width = 0, height = 0;
+    bool clientSize = false;     // width and height give the client area
+    bool centreOnScreen = false; // start position: centred on the primary screen
+    bool ownedByApplication = false; // owned by the hidden application window: no taskbar button
+    bool noActivate = false;     // presses do not activate it
+    ColorRef backColor = RGB(212, 208, 200);
+    int iconResource = 0;
+};
+
+class Form {
+  public:
+    virtual ~Form();
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    const std::string& Name() const { return name_; }
+    Hwnd hWnd() const { return hwnd_; }
+    // The drawing surface: the retained image while AutoRedraw is on, else 0.
+    Hdc hdc() const { return imageDc_; }
+
+    double Left() const { return left_; }
+    double Top() const { return top_; }
+    double Width() const { return width_; }
+    double Height() const { return height_; }
+    void setLeft(double twips);
+    void setTop(double twips);
+    void setWidth(double twips);
+    void setHeight(double twips);
+
+    bool AutoRedraw() const { return autoRedraw_; }
+    void setAutoRedraw(bool on);
+    // Clears the retained image to the background colour.
+    void Cls();
+    // Copies a whole picture, at its own size, to a twip position of the retained image;
+    // honours the clip region selected into hdc().
+    void PaintPicture(const Picture& picture, double x, double y);
+
+    void Show();
+    void Hide();
+    bool isUnloaded() const { return unloaded_; }
+
+    // Events.
+    virtual void Form_Load() {}
+    virtual void Form_QueryUnload(int& cancel, int unloadMode) { (void)cancel, (void)unloadMode; }
+    virtual void Form_Unload() {}
+    virtual void Form_MouseDown(int button, int shift, float x, float y) {
+        (void)button, (void)shift, (void)x, (void)y;
+    }
+    virtual void Form_DblClick() {}
+
+    // Toolkit internals.
+    std::intptr_t handleMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+    void createWindow();
+    void destroyWindow();
+    void registerTimer(Timer* timer) { timers_.push_back(timer); }
+    void registerPictureBox(PictureBox* box) { pictureBoxes_.push_back(box); }
+
+  protected:
+    Form(std::string name, FormDesign design);
+    // Native child windows (buttons, labels) of forms that have them.
+    virtual void createControls() {}
+    // WM_COMMAND from a child control or a dialog key (IDOK, IDCANCEL).
+    virtual void onCommand(int id, int code) { (void)id, (void)code; }
+    // WM_PAINT after the retained image has been drawn.
+    virtual void onPaint(Hdc dc) { (void)dc; }
+    // Makes a native child window at twip coordinates of the client area.
+    Hwnd createChild(const wchar_t* className, const wchar_t* text, std::uint32_t style,
+                     double left, double top, double width, double height, int id);
+    const FormDesign& design() const { return design_; }
+
+  private:
+    void placeWindow();
+    void resizeImage();
+    void invalidate();
+    std::string name_;
+    FormDesign design_;
+    Hwnd hwnd_ = 0;
+    double left_, top_, width_, height_;
+    bool autoRedraw_ = false;
+    Hbitmap image_ = 0;
+    Hdc imageDc_ = 0;
+    Hgdiobj imagePrevious_ = 0;
+    std::uint32_t* imageBits_ = nullptr;
+    int imageWidth_ = 0, imageHeight_ = 0;
+    bool unloaded_ = false;
+    std::vector<Timer*> timers_;
+    std::vector<PictureBox*> pictureBoxes_;
+    friend void Unload(Form& form);
+};
+
+// Loaded forms in load order.
+std::vector<Form*> Forms();
+// Unload: raises Form_QueryUnload (vbFormCode); unless cancelled, Form_Unload, then the window
+// goes and the form is freed once control is back in the message loop.
+void Unload(Form& form);
+// Frees forms unloaded earlier; the message loop calls it between messages.
+void collectUnloadedForms();
+
+namespace detail {
+Form* findLoaded(std::type_index type);
+void adopt(std::type_index type, std::unique_ptr<Form> form);
+} // namespace detail
+
+// The first reference to a form loads it (hidden) and runs its Form_Load.
+template <class F> F& form() {
+    if (Form* loaded = detail::findLoaded(typeid(F))) return static_cast<F&>(*loaded);
+    auto made = std::make_unique<F>();
+    F& ref = *made;
+    detail::adopt(typeid(F), std::move(made));
+    ref.createWindow();
+    ref.Form_Load();
+    return ref;
+}
+template <class F> bool isLoaded() { return detail::findLoaded(typeid(F)) != nullptr; }
+
+// Shows a form modally: the program's other windows take no input until it is unloaded.
+void ShowModal(Form& form);
+// Shows a top-level menu item's children at the cursor as a popup menu of owner; returns
+// after the menu has closed and the chosen item's Click has run.
+void PopupMenu(Form& owner, MenuItem& menu);
+
+// ---- Screen, App and global operations --------------------------------------------------
+
+namespace Screen {
+// Read from the display on every call.
+float TwipsPerPixelX();
+float TwipsPerPixelY();
+double Width();  // primary screen, twips
+double Height(); // primary screen, twips
+} // namespace Screen
+
+namespace App {
+bool PrevInstance();
+std::wstring Path();    // folder of the executable; ends with a backslash only at a root
+std::wstring EXEName(); // file name without folder and extension
+std::wstring Title();
+} // namespace App
+
+// True when path names an ordinary file (not a folder; hidden and system files count as absent).
+bool Dir(const std::wstring& path);
+// A picture loaded from a bitmap file, at most maxWidth x maxHeight pixels of it from the
+// top-left corner; an empty picture when the file is not a loadable bitmap.
+Picture LoadPicture(const std::wstring& path, int maxWidth, int maxHeight);
+// A modal message with an OK button only, no icon, and the application's title.
+void MsgBox(const std::wstring& text);
+// Runs the program's pending events to completion.
+void DoEvents();
+// Ends the process at once: no further handler, no unload event, nothing saved.
+[[noreturn]] void End();
+// The path of an error no handler catches: the toolkit's message, then the end.
+[[noreturn]] void raiseError(int number, const std::wstring& description);
+// The program's message loop, used by the entry point.
+int runMessageLoop();
+
+} // namespace ep

@@ -1,0 +1,62 @@
+// The panel form: the program's start-up form and its only window on screen. It carries the
+// polling timer, the user button, the probe methods and the watcher's fields.
+#pragma once
+
+#include "frame/toolkit.h"
+
+#include <cstdint>
+#include <string>
+
+namespace ep {
+
+constexpr int vbTrue = -1;
+constexpr int vbFalse = 0;
+
+// Markers of what a tick shows: nothing, or the panel or exit bar.
+inline const std::wstring kMarkNothing = L"\u25CB";
+inline const std::wstring kMarkShown = L"\u25CF";
+inline const std::wstring kModeDocked = L"D";
+inline const std::wstring kModeExitBar = L"E";
+
+// Buttons are stacked at this pitch, in pixels.
+constexpr int buttonPitchPx = 15;
+
+class Form1 : public Form {
+  public:
+    Form1();
+
+    PictureBox Picture1; // the user button, the fourth cell
+    PictureBox Picture2; // close and minimise cells over the top until the first showing
+    Timer Timer1;        // the 100 ms poll
+
+    // The key string the user button types, read once at start-up.
+    std::wstring userCommand;
+
+    // What the watcher settled; the button handlers act on it.
+    std::wstring curMark;
+    std::wstring prevMark;
+    std::int32_t cursorX = 0;
+    std::int32_t cursorY = 0;
+    std::wstring panelMode;
+    Hwnd targetHwnd = 0;
+
+    // What lies under the cursor, sampled afresh on every call.
+    Hwnd getPointWindowHandle(int PhWnd);
+    std::wstring getPointWindowClassName(int PhWnd);
+    std::wstring getPointWindowTitle();
+    std::int32_t getPointWindowLeft();
+    std::int32_t getPointWindowTop();
+    std::int32_t getPointWindowRight();
+    std::int32_t getPointWindowBottom();
+    std::wstring m_getPointWindowInfo(int nFunc);
+
+    // Events.
+    void Form_Load() override;
+    void Form_MouseDown(int button, int shift, float x, float y) override;
+    void Form_DblClick() override;
+    void Timer1_Timer();
+    void Picture1_MouseDown(int button, int shift, float x, float y);
+    void Picture2_MouseDown(int button, int shift, float x, float y);
+};
+
+} // namespace ep

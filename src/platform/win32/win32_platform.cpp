@@ -1,0 +1,428 @@
+// Each Platform call forwards to the Win32 call of the same name. The only code of its own
+// converts between the seam's plain types and the platform's structures, and routes window
+// and enumeration callbacks back to the program's functions.
+#include "platform/platform.h"
+
+#include "platform/win32/win32_platform.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <iterator>
+#include <vector>
+
+namespace ep {
+namespace {
+
+HWND toHwnd(Hwnd h) { return reinterpret_cast<HWND>(h); }
+Hwnd fromHwnd(HWND h) { return reinterpret_cast<Hwnd>(h); }
+template <class T> T as(std::intptr_t h) { return reinterpret_cast<T>(h); }
+template <class T> std::intptr_t from(T h) { return reinterpret_cast<std::intptr_t>(h); }
+
+RECT toRect(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+Rect fromRect(const RECT& r) { return Rect{r.left, r.top, r.right, r.bottom}; }
+
+MSG toMsg(const Msg& m) {
+    MSG out{};
+    out.hwnd = toHwnd(m.hwnd);
+    out.message = m.message;
+    out.wParam = m.wParam;
+    out.lParam = m.lParam;
+    out.time = m.time;
+    out.pt = POINT{m.pt.x, m.pt.y};
+    return out;
+}
+
+void fromMsg(const MSG& m, Msg* out) {
+    out->hwnd = fromHwnd(m.hwnd);
+    out->message = m.message;
+    out->wParam = m.wParam;
+    out->lParam = m.lParam;
+    out->time = m.time;
+    out->pt = Point{m.pt.x, m.pt.y};
+}
+
+// The program's window procedures, by class atom. The program registers a handful of
+// classes, all before it creates any window of them.
+struct ClassProc {
+    ATOM atom;
+    WndProc proc;
+};
+ClassProc classProcs[16];
+int classProcCount = 0;
+
+LRESULT CALLBACK windowTrampoline(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    const auto atom = static_cast<ATOM>(GetClassWord(hwnd, GCW_ATOM));
+    for (int i = 0; i < classProcCount; ++i)
+        if (classProcs[i].atom == atom)
+            return classProcs[i].proc(fromHwnd(hwnd), msg, wParam, lParam);
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+struct EnumContext {
+    WndEnumProc proc;
+    std::intptr_t lParam;
+};
+
+BOOL CALLBACK enumTrampoline(HWND hwnd, LPARAM lParam) {
+    const auto* context = reinterpret_cast<const EnumContext*>(lParam);
+    return context->proc(fromHwnd(hwnd), context->lParam) ? TRUE : FALSE;
+}
+
+class Win32Platform final : public Platform {
+  public:
+    // ---- user32: window classes, windows and messages
+    std::uint16_t RegisterClassExW(const WindowClass& wc) override {
+        if (classProcCount == int(std::size(classProcs))) return 0;
+        WNDCLASSEXW native{};
+        native.cbSize = sizeof native;
+        native.style = wc.style;
+        native.lpfnWndProc = windowTrampoline;
+        native.hInstance = GetModuleHandleW(nullptr);
+        native.hIcon = as<HICON>(wc.hIcon);
+        native.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+        native.hbrBackground = as<HBRUSH>(wc.hbrBackground);
+        native.lpszClassName = wc.lpszClassName;
+        const ATOM atom = ::RegisterClassExW(&native);
+        if (atom) classProcs[classProcCount++] = ClassProc{atom, wc.lpfnWndProc};
+        return atom;
+    }
+    Hwnd CreateWindowExW(std::uint32_t exStyle, const wchar_t* className,
+                         const wchar_t* windowName, std::uint32_t style, int x, int y, int width,
+                         int height, Hwnd parent, std::intptr_t menuOrId) override {
+        return fromHwnd(::CreateWindowExW(exStyle, className, windowName, style, x, y, width,
+                                          height, toHwnd(parent), as<HMENU>(menuOrId),
+                                          GetModuleHandleW(nullptr), nullptr));
+    }
+    bool DestroyWindow(Hwnd hwnd) override { return ::DestroyWindow(toHwnd(hwnd)); }
+    std::intptr_t DefWindowProcW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                                 std::intptr_t lParam) override {
+        return ::DefWindowProcW(toHwnd(hwnd), msg, wParam, lParam);
+    }
+    std::intptr_t SendMessageW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                               std::intptr_t lParam) override {
+        return ::SendMessageW(toHwnd(hwnd), msg, wParam, lParam);
+    }
+    bool PostMessageW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                      std::intptr_t lParam) override {
+        return ::PostMessageW(toHwnd(hwnd), msg, wParam, lParam);
+    }
+    int GetMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin,
+                    std::uint32_t filterMax) override {
+        MSG native{};
+        const int result = ::GetMessageW(&native, toHwnd(hwnd), filterMin, filterMax);
+        fromMsg(native, msg);
+        return result;
+    }
+    bool PeekMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin, std::uint32_t filterMax,
+                      std::uint32_t removeMsg) override {
+        MSG native{};
+        const bool result =
+            ::PeekMessageW(&native, toHwnd(hwnd), filterMin, filterMax, removeMsg);
+        fromMsg(native, msg);
+        return result;
+    }
+    bool TranslateMessage(const Msg* msg) override {
+        const MSG native = toMsg(*msg);
+        return ::TranslateMessage(&native);
+    }
+    std::intptr_t DispatchMessageW(const Msg* msg) override {
+        const MSG native = toMsg(*msg);
+        return ::DispatchMessageW(&native);
+    }
+    bool IsDialogMessageW(Hwnd dialog, Msg* msg) override {
+        MSG native = toMsg(*msg);
+        return ::IsDialogMessageW(toHwnd(dialog), &native);
+    }
+    void PostQuitMessage(int exitCode) override { ::PostQuitMessage(exitCode); }
+
+    bool ShowWindow(Hwnd hwnd, int cmdShow) override {
+        return ::ShowWindow(toHwnd(hwnd), cmdShow);
+    }
+    bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy,
+                      std::uint32_t flags) override {
+        return ::SetWindowPos(toHwnd(hwnd), toHwnd(insertAfter), x, y, cx, cy, flags);
+    }
+    bool GetWindowRect(Hwnd hwnd, Rect* rect) override {
+        RECT native{};
+        const bool result = ::GetWindowRect(toHwnd(hwnd), &native);
+        *rect = fromRect(native);
+        return result;
+    }
+    bool GetClientRect(Hwnd hwnd, Rect* rect) override {
+        RECT native{};
+        const bool result = ::GetClientRect(toHwnd(hwnd), &native);
+        *rect = fromRect(native);
+        return result;
+    }
+    bool AdjustWindowRectEx(Rect* rect, std::uint32_t style, bool menu,
+                            std::uint32_t exStyle) override {
+        RECT native = toRect(*rect);
+        const bool result = ::AdjustWindowRectEx(&native, style, menu, exStyle);
+        *rect = fromRect(native);
+        return result;
+    }
+    Hwnd WindowFromPoint(Point point) override {
+        return fromHwnd(::WindowFromPoint(POINT{point.x, point.y}));
+    }
+    Hwnd GetParent(Hwnd hwnd) override { return fromHwnd(::GetParent(toHwnd(hwnd))); }
+    int GetClassNameA(Hwnd hwnd, char* buffer, int maxCount) override {
+        return ::GetClassNameA(toHwnd(hwnd), buffer, maxCount);
+    }
+    int GetWindowTextA(Hwnd hwnd, char* buffer, int maxCount) override {
+        return ::GetWindowTextA(toHwnd(hwnd), buffer, maxCount);
+    }
+    bool SetWindowTextW(Hwnd hwnd, const wchar_t* text) override {
+        return ::SetWindowTextW(toHwnd(hwnd), text);
+    }
+    std::int32_t GetWindowLongA(Hwnd hwnd, int index) override {
+        return ::GetWindowLongA(toHwnd(hwnd), index);
+    }
+    bool IsWindow(Hwnd hwnd) override { return ::IsWindow(toHwnd(hwnd)); }
+    bool IsWindowVisible(Hwnd hwnd) override { return ::IsWindowVisible(toHwnd(hwnd)); }
+    bool IsIconic(Hwnd hwnd) override { return ::IsIconic(toHwnd(hwnd)); }
+    bool EnableWindow(Hwnd hwnd, bool enable) override {
+        return ::EnableWindow(toHwnd(hwnd), enable);
+    }
+    Hwnd SetFocus(Hwnd hwnd) override { return fromHwnd(::SetFocus(toHwnd(hwnd))); }
+    Hwnd GetForegroundWindow() override { return fromHwnd(::GetForegroundWindow()); }
+    bool SetForegroundWindow(Hwnd hwnd) override {
+        return ::SetForegroundWindow(toHwnd(hwnd));
+    }
+    bool EnumWindows(WndEnumProc proc, std::intptr_t lParam) override {
+        EnumContext context{proc, lParam};
+        return ::EnumWindows(enumTrampoline, reinterpret_cast<LPARAM>(&context));
+    }
+    std::uint32_t GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) override {
+        DWORD process = 0;
+        const DWORD thread = ::GetWindowThreadProcessId(toHwnd(hwnd), &process);
+        if (processId) *processId = process;
+        return thread;
+    }
+    int SetWindowRgn(Hwnd hwnd, Hrgn region, bool redraw) override {
+        return ::SetWindowRgn(toHwnd(hwnd), as<HRGN>(region), redraw);
+    }
+    int GetWindowRgn(Hwnd hwnd, Hrgn region) override {
+        return ::GetWindowRgn(toHwnd(hwnd), as<HRGN>(region));
+    }
+    bool InvalidateRect(Hwnd hwnd, const Rect* rect, bool erase) override {
+        if (!rect) return ::InvalidateRect(toHwnd(hwnd), nullptr, erase);
+        const RECT native = toRect(*rect);
+        return ::InvalidateRect(toHwnd(hwnd), &native, erase);
+    }
+    bool UpdateWindow(Hwnd hwnd) override { return ::UpdateWindow(toHwnd(hwnd)); }
+    Hdc BeginPaint(Hwnd hwnd, PaintStruct* paint) override {
+        PAINTSTRUCT native{};
+        const HDC hdc = ::BeginPaint(toHwnd(hwnd), &native);
+        paint->hdc = from(native.hdc);
+        paint->fErase = native.fErase;
+        paint->rcPaint = fromRect(native.rcPaint);
+        return from(hdc);
+    }
+    bool EndPaint(Hwnd hwnd, const PaintStruct* paint) override {
+        PAINTSTRUCT native{};
+        native.hdc = as<HDC>(paint->hdc);
+        native.fErase = paint->fErase;
+        native.rcPaint = toRect(paint->rcPaint);
+        return ::EndPaint(toHwnd(hwnd), &native);
+    }
+    Hdc GetDC(Hwnd hwnd) override { return from(::GetDC(toHwnd(hwnd))); }
+    int ReleaseDC(Hwnd hwnd, Hdc hdc) override {
+        return ::ReleaseDC(toHwnd(hwnd), as<HDC>(hdc));
+    }
+    int GetSystemMetrics(int index) override { return ::GetSystemMetrics(index); }
+    bool GetCursorPos(Point* point) override {
+        POINT native{};
+        const bool result = ::GetCursorPos(&native);
+        *point = Point{native.x, native.y};
+        return result;
+    }
+    std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) override {
+        return ::SetTimer(toHwnd(hwnd), id, elapseMs, nullptr);
+    }
+    bool KillTimer(Hwnd hwnd, std::uintptr_t id) override {
+        return ::KillTimer(toHwnd(hwnd), id);
+    }
+    int MessageBoxW(Hwnd owner, const wchar_t* text, const wchar_t* caption,
+                    std::uint32_t type) override {
+        return ::MessageBoxW(toHwnd(owner), text, caption, type);
+    }
+    bool MessageBeep(std::uint32_t type) override { return ::MessageBeep(type); }
+    Hicon LoadIconW(int resourceId) override {
+        return from(::LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId)));
+    }
+    Hbrush GetSysColorBrush(int index) override { return from(::GetSysColorBrush(index)); }
+    ColorRef GetSysColor(int index) override { return ::GetSysColor(index); }
+
+    // ---- user32: menus
+    Hmenu CreatePopupMenu() override { return from(::CreatePopupMenu()); }
+    bool AppendMenuW(Hmenu menu, std::uint32_t flags, std::uintptr_t id,
+                     const wchar_t* text) override {
+        return ::AppendMenuW(as<HMENU>(menu), flags, id, text);
+    }
+    std::uint32_t CheckMenuItem(Hmenu menu, std::uint32_t id, std::uint32_t check) override {
+        return ::CheckMenuItem(as<HMENU>(menu), id, check);
+    }
+    int TrackPopupMenu(Hmenu menu, std::uint32_t flags, int x, int y, Hwnd owner) override {
+        return ::TrackPopupMenu(as<HMENU>(menu), flags, x, y, 0, toHwnd(owner), nullptr);
+    }
+    bool DestroyMenu(Hmenu menu) override { return ::DestroyMenu(as<HMENU>(menu)); }
+
+    // ---- user32: keyboard
+    void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
+                     std::uintptr_t extraInfo) override {
+        ::keybd_event(vk, scan, flags, extraInfo);
+    }
+    std::uint32_t SendInput(std::uint32_t count, const KeyboardInput* inputs) override {
+        std::vector<INPUT> native(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            native[i].type = INPUT_KEYBOARD;
+            native[i].ki.wVk = inputs[i].wVk;
+            native[i].ki.wScan = inputs[i].wScan;
+            native[i].ki.dwFlags = inputs[i].dwFlags;
+        }
+        return ::SendInput(count, native.data(), sizeof(INPUT));
+    }
+    std::int16_t VkKeyScanW(wchar_t ch) override { return ::VkKeyScanW(ch); }
+    std::int16_t GetKeyState(int vk) override { return ::GetKeyState(vk); }
+
+    // ---- gdi32
+    Hrgn ExtCreateRegion(const XForm* xform, std::uint32_t count, const void* data) override {
+        const auto* regionData = static_cast<const RGNDATA*>(data);
+        if (!xform) return from(::ExtCreateRegion(nullptr, count, regionData));
+        const XFORM native{xform->eM11, xform->eM12, xform->eM21,
+                           xform->eM22, xform->eDx,  xform->eDy};
+        return from(::ExtCreateRegion(&native, count, regionData));
+    }
+    Hrgn CreateRectRgn(int left, int top, int right, int bottom) override {
+        return from(::CreateRectRgn(left, top, right, bottom));
+    }
+    int CombineRgn(Hrgn dest, Hrgn src1, Hrgn src2, int mode) override {
+        return ::CombineRgn(as<HRGN>(dest), as<HRGN>(src1), as<HRGN>(src2), mode);
+    }
+    int OffsetRgn(Hrgn region, int x, int y) override {
+        return ::OffsetRgn(as<HRGN>(region), x, y);
+    }
+    bool PtInRegion(Hrgn region, int x, int y) override {
+        return ::PtInRegion(as<HRGN>(region), x, y);
+    }
+    std::uint32_t GetRegionData(Hrgn region, std::uint32_t count, void* data) override {
+        return ::GetRegionData(as<HRGN>(region), count, static_cast<RGNDATA*>(data));
+    }
+    bool DeleteObject(Hgdiobj object) override { return ::DeleteObject(as<HGDIOBJ>(object)); }
+    int SelectClipRgn(Hdc hdc, Hrgn region) override {
+        return ::SelectClipRgn(as<HDC>(hdc), as<HRGN>(region));
+    }
+    Hdc CreateCompatibleDC(Hdc hdc) override { return from(::CreateCompatibleDC(as<HDC>(hdc))); }
+    bool DeleteDC(Hdc hdc) override { return ::DeleteDC(as<HDC>(hdc)); }
+    Hgdiobj SelectObject(Hdc hdc, Hgdiobj object) override {
+        return from(::SelectObject(as<HDC>(hdc), as<HGDIOBJ>(object)));
+    }
+    Hbitmap CreateDIBSection(Hdc hdc, int width, int height, void** bits) override {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height; // top-down: row 0 first in memory
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        return from(::CreateDIBSection(as<HDC>(hdc), &info, DIB_RGB_COLORS, bits, nullptr, 0));
+    }
+    int GetObjectW(Hgdiobj object, int size, void* buffer) override {
+        // The program asks only about bitmaps.
+        if (!buffer || size < int(sizeof(Bitmap)))
+            return ::GetObjectW(as<HGDIOBJ>(object), 0, nullptr);
+        BITMAP native{};
+        const int result = ::GetObjectW(as<HGDIOBJ>(object), sizeof native, &native);
+        auto* out = static_cast<Bitmap*>(buffer);
+        out->bmType = native.bmType;
+        out->bmWidth = native.bmWidth;
+        out->bmHeight = native.bmHeight;
+        out->bmWidthBytes = native.bmWidthBytes;
+        out->bmPlanes = native.bmPlanes;
+        out->bmBitsPixel = native.bmBitsPixel;
+        out->bmBits = native.bmBits;
+        return result ? int(sizeof(Bitmap)) : 0;
+    }
+    bool BitBlt(Hdc dest, int x, int y, int width, int height, Hdc src, int srcX, int srcY,
+                std::uint32_t rop) override {
+        return ::BitBlt(as<HDC>(dest), x, y, width, height, as<HDC>(src), srcX, srcY, rop);
+    }
+    int FillRect(Hdc hdc, const Rect* rect, Hbrush brush) override {
+        const RECT native = toRect(*rect);
+        return ::FillRect(as<HDC>(hdc), &native, as<HBRUSH>(brush));
+    }
+    Hbrush CreateSolidBrush(ColorRef color) override { return from(::CreateSolidBrush(color)); }
+    Hfont CreateFontW(int height, int width, int escapement, int orientation, int weight,
+                      std::uint32_t italic, std::uint32_t underline, std::uint32_t strikeOut,
+                      std::uint32_t charSet, std::uint32_t outPrecision,
+                      std::uint32_t clipPrecision, std::uint32_t quality,
+                      std::uint32_t pitchAndFamily, const wchar_t* faceName) override {
+        return from(::CreateFontW(height, width, escapement, orientation, weight, italic,
+                                  underline, strikeOut, charSet, outPrecision, clipPrecision,
+                                  quality, pitchAndFamily, faceName));
+    }
+    int GetDeviceCaps(Hdc hdc, int index) override {
+        return ::GetDeviceCaps(as<HDC>(hdc), index);
+    }
+    bool GdiFlush() override { return ::GdiFlush(); }
+    Handle LoadImageW(const wchar_t* name, std::uint32_t type, int cx, int cy,
+                      std::uint32_t flags) override {
+        return from(::LoadImageW(nullptr, name, type, cx, cy, flags));
+    }
+    bool DrawIconEx(Hdc hdc, int x, int y, Hicon icon, int cx, int cy) override {
+        return ::DrawIconEx(as<HDC>(hdc), x, y, as<HICON>(icon), cx, cy, 0, nullptr, DI_NORMAL);
+    }
+
+    // ---- kernel32
+    std::uint32_t GetPrivateProfileStringA(const char* appName, const char* keyName,
+                                           const char* defaultValue, char* returned,
+                                           std::uint32_t size, const char* fileName) override {
+        return ::GetPrivateProfileStringA(appName, keyName, defaultValue, returned, size,
+                                          fileName);
+    }
+    bool WritePrivateProfileStringA(const char* appName, const char* keyName, const char* value,
+                                    const char* fileName) override {
+        return ::WritePrivateProfileStringA(appName, keyName, value, fileName);
+    }
+    void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+    std::uint32_t GetTickCount() override { return ::GetTickCount(); }
+    std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) override {
+        return ::GetModuleFileNameW(nullptr, buffer, size);
+    }
+    std::uint32_t GetFileAttributesW(const wchar_t* path) override {
+        return ::GetFileAttributesW(path);
+    }
+    Handle CreateMutexW(bool initialOwner, const wchar_t* name) override {
+        return from(::CreateMutexW(nullptr, initialOwner, name));
+    }
+    std::uint32_t GetLastError() override { return ::GetLastError(); }
+    Handle OpenProcess(std::uint32_t access, bool inherit, std::uint32_t processId) override {
+        return from(::OpenProcess(access, inherit, processId));
+    }
+    std::uint32_t WaitForInputIdle(Handle process, std::uint32_t ms) override {
+        return ::WaitForInputIdle(as<HANDLE>(process), ms);
+    }
+    bool CloseHandle(Handle handle) override { return ::CloseHandle(as<HANDLE>(handle)); }
+    int WideCharToMultiByte(std::uint32_t codePage, const wchar_t* wide, int wideCount,
+                            char* narrow, int narrowSize) override {
+        return ::WideCharToMultiByte(codePage, 0, wide, wideCount, narrow, narrowSize, nullptr,
+                                     nullptr);
+    }
+    int MultiByteToWideChar(std::uint32_t codePage, const char* narrow, int narrowCount,
+                            wchar_t* wide, int wideSize) override {
+        return ::MultiByteToWideChar(codePage, 0, narrow, narrowCount, wide, wideSize);
+    }
+    [[noreturn]] void ExitProcess(std::uint32_t exitCode) override { ::ExitProcess(exitCode); }
+};
+
+Win32Platform win32Platform;
+
+} // namespace
+
+void installWin32Platform() { setPlatform(&win32Platform); }
+
+} // namespace ep

@@ -1,0 +1,102 @@
+// The polling tick: docks the panel at a served window's left edge, turns it into the exit
+// bar in the screen's top-left corner, or parks it. It reshapes and moves the panel only on a
+// change between ticks; the markers are the only memory of what the last tick showed.
+#include "watcher/watcher.h"
+
+#include "frame/text.h"
+#include "frame/units.h"
+#include "menu/frm_menu.h"
+#include "panel/form1.h"
+#include "shaping/shaping.h"
+
+#include <algorithm>
+
+namespace ep {
+
+namespace {
+
+bool isServedTopLevel(const std::wstring& className) {
+    return std::find(kServedTopLevelClasses.begin(), kServedTopLevelClasses.end(), className) !=
+           kServedTopLevelClasses.end();
+}
+
+bool isServedHit(const std::wstring& className) {
+    return className.starts_with(kServedHitClassPrefix) || className == kBrowserViewClass;
+}
+
+// The strip, height and class tests. Each probe call looks at the cursor anew; the edges are
+// those of the top-level window's outer rectangle, frame included.
+bool cursorInHotZone(Form1& panel) {
+    const std::wstring topClass = panel.getPointWindowClassName(vbTrue);
+    const std::wstring hitClass = panel.getPointWindowClassName(vbFalse);
+
+    // Half-open: the window's left edge is in the strip, left + strip width is not.
+    const std::int32_t stripLeft = panel.getPointWindowLeft();
+    const std::int32_t stripRight =
+        panel.getPointWindowLeft() + mod_RGN_UserFunction::pixelsToTwipsX(stripWidthPx);
+    if (!(stripLeft <= panel.cursorX && panel.cursorX < stripRight)) return false;
+
+    const std::int32_t top = panel.getPointWindowTop();
+    const std::int32_t bottom = panel.getPointWindowBottom();
+    if (!(top <= panel.cursorY && panel.cursorY <= bottom)) return false;
+
+    return isServedTopLevel(topClass) && isServedHit(hitClass);
+}
+
+// Shows the button column at the served window's left edge, centred on the cursor's height.
+void dockAtWindow(Form1& panel) {
+    mod_RGN_UserFunction::shapeForm(kShapeButtonColumn, panel, vbTrue);
+    panel.Picture2.setVisible(false);
+    const int buttons = form<frmMenu>().uc.Checked() ? 4 : 3;
+    panel.setHeight(buttons * mod_RGN_UserFunction::pixelsToTwipsY(buttonPitchPx));
+    panel.setLeft(panel.getPointWindowLeft());
+    panel.setTop(panel.cursorY - roundHalfEven(panel.Height()) / 2);
+}
+
+// Shows the exit bar one pixel beyond the corner, so its close cell covers pixel (0, 0).
+void showExitBar(Form1& panel) {
+    mod_RGN_UserFunction::shapeForm(kShapeExitBar, panel, vbTrue);
+    panel.Picture2.setVisible(false);
+    panel.setLeft(-mod_RGN_UserFunction::pixelsToTwipsX(1));
+    panel.setTop(-mod_RGN_UserFunction::pixelsToTwipsY(1));
+}
+
+void settleTick(Form1& panel) {
+    if (cursorInHotZone(panel)) {
+        panel.panelMode = kModeDocked;
+        panel.curMark = kMarkShown;
+        panel.targetHwnd = panel.getPointWindowHandle(vbTrue);
+        if (panel.prevMark == kMarkNothing) dockAtWindow(panel);
+    }
+
+    // A failed cursor read also lands here, as (0, 0).
+    if (panel.curMark == kMarkNothing && panel.cursorX == 0 && panel.cursorY == 0) {
+        panel.curMark = kMarkShown;
+        panel.panelMode = kModeExitBar;
+        if (panel.prevMark == kMarkNothing) showExitBar(panel);
+    }
+
+    // Parking moves the panel just beyond the right edge and leaves its shape, height and
+    // top as they are until the next entry reshapes it.
+    if (panel.prevMark == kMarkShown && panel.curMark == kMarkNothing) {
+        panel.setLeft(Screen::Width());
+    }
+    panel.prevMark = panel.curMark;
+}
+
+} // namespace
+
+void Form1::Timer1_Timer() {
+    // Off for the whole tick, so that nothing inside it can start another tick.
+    Timer1.setEnabled(false);
+    cursorX = mod_RGN_UserFunction::getCursorXTwips();
+    cursorY = mod_RGN_UserFunction::getCursorYTwips();
+    curMark = kMarkNothing;
+
+    // Over the panel itself (or the exit bar): nothing changes, not even the markers.
+    if (getPointWindowHandle(vbTrue) != hWnd()) settleTick(*this);
+
+    Timer1.setEnabled(true);
+}
+
+} // namespace ep

@@ -1,0 +1,21 @@
+// What the polling tick looks for: the hot strip along a served window's left edge and the
+// classes of the windows it serves.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace ep {
+
+// Width of the hot strip along a window's left edge, in pixels.
+constexpr int stripWidthPx = 30;
+
+// Top-level windows that get the panel: the file manager, the explorer and the browser frame.
+constexpr std::array<std::wstring_view, 3> kServedTopLevelClasses = {L"CabinetWClass",
+                                                                     L"ExploreWClass", L"IEFrame"};
+
+// Under the cursor there must be a common control ("Sys" classes) or the browser's view.
+constexpr std::wstring_view kServedHitClassPrefix = L"Sys";
+constexpr std::wstring_view kBrowserViewClass = L"Internet Explorer_Server";
+
+} // namespace ep

@@ -4,6 +4,8 @@
 
 #include "frame/toolkit.h"
 
+#include <string>
+
 namespace ep {
 
 class frmMenu : public Form {
@@ -22,5 +24,8 @@ class frmMenu : public Form {
     void mend_Click();
     void Form_QueryUnload(int& cancel, int unloadMode) override;
 };
+
+// Unloads every loaded form whose Name differs from name (exact comparison), in load order.
+void unloadOtherForms(const std::string& name);
 
 } // namespace ep

@@ -1,0 +1,53 @@
+// The About window: the program's name, version and copyright over an etched rule, with one
+// OK button. It is loaded afresh for each opening and shown modally above all windows.
+#pragma once
+
+#include "frame/toolkit.h"
+
+namespace ep {
+
+// A font or brush with one owner, deleted with it.
+class OwnedGdiObject {
+  public:
+    OwnedGdiObject() = default;
+    explicit OwnedGdiObject(Hgdiobj object) : object_(object) {}
+    OwnedGdiObject(OwnedGdiObject&& other) noexcept : object_(other.object_) { other.object_ = 0; }
+    OwnedGdiObject& operator=(OwnedGdiObject&& other) noexcept;
+    OwnedGdiObject(const OwnedGdiObject&) = delete;
+    OwnedGdiObject& operator=(const OwnedGdiObject&) = delete;
+    ~OwnedGdiObject() { reset(); }
+
+    Hgdiobj get() const { return object_; }
+    void reset();
+
+  private:
+    Hgdiobj object_ = 0;
+};
+
+class frm_Version : public Form {
+  public:
+    frm_Version();
+
+    // The controls' windows, made with the form's window.
+    Hwnd Command1 = 0; // "OK"
+    Hwnd Label1 = 0;   // the copyright notice
+    Hwnd Label2 = 0;   // the version
+    Hwnd Label3 = 0;   // the program's name
+    Hwnd Image1 = 0;   // the program's icon
+
+    void Form_Load() override;
+    void Command1_Click();
+
+  protected:
+    void createControls() override;
+    void onCommand(int id, int code) override;
+    void onPaint(Hdc dc) override;
+
+  private:
+    OwnedGdiObject label2Font_;
+    OwnedGdiObject label3Font_;
+    OwnedGdiObject whiteBrush_;
+    OwnedGdiObject lineBrush_;
+};
+
+} // namespace ep

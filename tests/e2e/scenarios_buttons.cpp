@@ -1,0 +1,333 @@
+// The panel's buttons as a user meets them: docked at a file manager, a click on a cell makes
+// the file manager the foreground window and sends it the cell's keys; the exit bar's
+// double-click ends the program. The target windows record every key and close request.
+#include "e2e.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace e2e;
+
+namespace {
+
+constexpr int pitchPx = 15;
+
+bool isKeyMessage(UINT message) {
+    return message == WM_KEYDOWN || message == WM_SYSKEYDOWN || message == WM_KEYUP ||
+           message == WM_SYSKEYUP;
+}
+
+std::vector<Received> keysIn(const std::vector<Received>& received) {
+    std::vector<Received> keys;
+    for (const Received& r : received)
+        if (isKeyMessage(r.message)) keys.push_back(r);
+    return keys;
+}
+
+// "vAlt vLeft ^Left ^Alt": v a key going down, ^ going up.
+std::string describeKeys(const std::vector<Received>& keys) {
+    std::string out;
+    for (const Received& r : keys) {
+        if (!out.empty()) out += ' ';
+        out += (r.message == WM_KEYUP || r.message == WM_SYSKEYUP) ? '^' : 'v';
+        const WPARAM vk = r.wParam;
+        char name[16];
+        switch (vk) {
+        case VK_MENU:
+            std::snprintf(name, sizeof name, "Alt");
+            break;
+        case VK_LEFT:
+            std::snprintf(name, sizeof name, "Left");
+            break;
+        case VK_RIGHT:
+            std::snprintf(name, sizeof name, "Right");
+            break;
+        case VK_F4:
+            std::snprintf(name, sizeof name, "F4");
+            break;
+        case VK_SPACE:
+            std::snprintf(name, sizeof name, "Space");
+            break;
+        case VK_RETURN:
+            std::snprintf(name, sizeof name, "Enter");
+            break;
+        default:
+            if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
+                std::snprintf(name, sizeof name, "%c", char(vk));
+            else
+                std::snprintf(name, sizeof name, "0x%02X", unsigned(vk));
+        }
+        out += name;
+    }
+    return out;
+}
+
+bool receivedClose(const std::vector<Received>& received) {
+    for (const Received& r : received)
+        if (r.message == WM_CLOSE) return true;
+    return false;
+}
+
+std::string settingsWith(const char* userCommand, bool userButtonOn) {
+    return std::string("[DATA]\r\nUSER_COMMAND=") + userCommand +
+           "\r\nUSER_COMMAND_ON=" + (userButtonOn ? "1" : "0") + "\r\n";
+}
+
+// A copy of the program with its own settings file, started with its panel parked.
+std::wstring installWith(const wchar_t* folder, const std::string& settings) {
+    const std::wstring exe = installEdgepad(folder);
+    check(writeFile(iniBeside(exe), settings), "the settings file is written beside the copy");
+    return exe;
+}
+
+HWND startAndPark(Process& edgepad) {
+    if (!check(edgepad.start(), "edgepad.exe starts")) return nullptr;
+    const HWND panel = edgepad.waitPanel();
+    if (!check(panel != nullptr, "the panel appears")) return nullptr;
+    const int screen = screenWidth();
+    check(waitFor([&] { return windowRect(panel).left == screen; }), "the panel is parked");
+    return panel;
+}
+
+POINT centreOf(HWND hwnd) {
+    const RECT r = windowRect(hwnd);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// Lets the watcher see the cursor somewhere unserved for a few ticks, so that the next entry
+// into a strip docks the panel instead of finding it already docked.
+void restCursorAway(const TestWindows& windows) {
+    const POINT away = centreOf(windows.ordinaryList);
+    moveCursor(away.x, away.y);
+    Sleep(400);
+}
+
+// Moves the cursor into the strip along the left edge of `top`, over `served`, and waits for
+// the panel to dock there. Returns the panel's rectangle.
+std::optional<RECT> dockAt(HWND panel, HWND top, HWND served, const TestWindows& windows) {
+    restCursorAway(windows);
+    const RECT topRect = windowRect(top);
+    const RECT servedRect = windowRect(served);
+    const int x = std::max(topRect.left, servedRect.left) + 4;
+    const int y = (servedRect.top + servedRect.bottom) / 2;
+    moveCursor(x, y);
+    const bool docked = waitFor([&] { return windowRect(panel).left == topRect.left; });
+    const RECT rect = windowRect(panel);
+    if (!check(docked, "the panel docks at the window's left edge %ld (it stands at %ld,%ld)",
+               topRect.left, rect.left, rect.top))
+        return std::nullopt;
+    return rect;
+}
+
+POINT cellCentre(const RECT& panelRect, int cell) {
+    return POINT{panelRect.left + 9, panelRect.top + cell * pitchPx + 7};
+}
+
+void clickCell(const RECT& panelRect, int cell) {
+    const POINT at = cellCentre(panelRect, cell);
+    click(at.x, at.y);
+}
+
+// Waits until the keys the window received read `expected`, and checks them.
+void expectKeys(const TestWindows& windows, HWND top, const std::string& expected,
+                const char* what) {
+    std::string got;
+    waitFor([&] { return (got = describeKeys(keysIn(windows.received(top)))) == expected; });
+    check(got == expected, "%s: the target receives \"%s\" (got \"%s\")", what, expected.c_str(),
+          got.c_str());
+}
+
+void chordScenario(const wchar_t* folder, int cell, const char* expected, const char* what) {
+    TestWindows& windows = TestWindows::open();
+    Process edgepad(installWith(folder, settingsWith("%( n)", false)));
+    const HWND panel = startAndPark(edgepad);
+    if (!panel) return;
+    const auto docked = dockAt(panel, windows.fileManager, windows.treeView, windows);
+    if (!docked) return;
+
+    windows.clearReceived();
+    clickCell(*docked, cell);
+    expectKeys(windows, windows.fileManager, expected, what);
+    check(GetForegroundWindow() == windows.fileManager, "the file manager is in the foreground");
+
+    // A second press works the same: the panel stays so that the chord can be repeated.
+    const RECT after = windowRect(panel);
+    check(after.left == docked->left && after.top == docked->top,
+          "the panel stays where it docked (%ld,%ld)", after.left, after.top);
+    windows.clearReceived();
+    clickCell(*docked, cell);
+    expectKeys(windows, windows.fileManager, expected, "pressed again");
+    check(keysIn(windows.received()).size() == keysIn(windows.received(windows.fileManager)).size(),
+          "no other window receives keys");
+    check(edgepad.running(), "the program keeps running");
+}
+
+// A served window on a thread of this scenario's own, so that the scenario can destroy it
+// (the shared test windows refuse to close).
+class DoomedBrowser {
+  public:
+    DoomedBrowser() {
+        ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        thread_ = CreateThread(nullptr, 0, run, this, 0, &threadId_);
+        WaitForSingleObject(ready_, 10000);
+    }
+    ~DoomedBrowser() {
+        destroy();
+        CloseHandle(thread_);
+        CloseHandle(ready_);
+    }
+    void destroy() {
+        if (!thread_) return;
+        PostThreadMessageW(threadId_, WM_APP, 0, 0);
+        WaitForSingleObject(thread_, 10000);
+    }
+    HWND frame = nullptr;
+    HWND view = nullptr;
+
+  private:
+    static DWORD WINAPI run(void* parameter) {
+        auto* self = static_cast<DoomedBrowser*>(parameter);
+        // The classes were registered, with their recording procedure, by TestWindows.
+        self->frame =
+            CreateWindowExW(0, L"IEFrame", L"Doomed browser", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300,
+                            260, 420, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        RECT client{};
+        GetClientRect(self->frame, &client);
+        self->view = CreateWindowExW(0, L"Internet Explorer_Server", L"", WS_CHILD | WS_VISIBLE, 0,
+                                     0, client.right, client.bottom, self->frame, nullptr,
+                                     GetModuleHandleW(nullptr), nullptr);
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // the thread's queue exists from here
+        SetEvent(self->ready_);
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            if (!msg.hwnd && msg.message == WM_APP) {
+                DestroyWindow(self->frame);
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        return 0;
+    }
+    HANDLE ready_ = nullptr;
+    HANDLE thread_ = nullptr;
+    DWORD threadId_ = 0;
+};
+
+} // namespace
+
+E2E_SCENARIO(buttons_back_chord) {
+    chordScenario(L"buttons_back", 1, "vAlt vLeft ^Left ^Alt", "cell 1 (back)");
+}
+
+E2E_SCENARIO(buttons_forward_chord) {
+    chordScenario(L"buttons_forward", 2, "vAlt vRight ^Right ^Alt", "cell 2 (forward)");
+}
+
+E2E_SCENARIO(buttons_close_chord) {
+    TestWindows& windows = TestWindows::open();
+    Process edgepad(installWith(L"buttons_close", settingsWith("%( n)", false)));
+    const HWND panel = startAndPark(edgepad);
+    if (!panel) return;
+    const auto docked = dockAt(panel, windows.fileManager, windows.treeView, windows);
+    if (!docked) return;
+
+    windows.clearReceived();
+    clickCell(*docked, 0);
+    check(waitFor([&] { return receivedClose(windows.received(windows.fileManager)); }),
+          "cell 0: the file manager receives WM_CLOSE");
+    expectKeys(windows, windows.fileManager, "vAlt vF4 ^F4 ^Alt", "cell 0 (close)");
+    const int screen = screenWidth();
+    check(waitFor([&] { return windowRect(panel).left == screen; }),
+          "the panel parks after the close chord");
+    check(edgepad.running(), "the program keeps running");
+}
+
+E2E_SCENARIO(buttons_user_default_minimises) {
+    TestWindows& windows = TestWindows::open();
+    Process edgepad(installWith(L"buttons_user_default", settingsWith("%( n)", true)));
+    const HWND panel = startAndPark(edgepad);
+    if (!panel) return;
+    const auto docked = dockAt(panel, windows.fileManager, windows.treeView, windows);
+    if (!docked) return;
+    check(docked->bottom - docked->top == 4 * pitchPx, "the panel is four cells high (%ld)",
+          docked->bottom - docked->top);
+
+    windows.clearReceived();
+    clickCell(*docked, 3);
+    check(waitFor([&] { return IsIconic(windows.fileManager) != FALSE; }),
+          "the user button minimises the file manager through its window menu");
+    const int screen = screenWidth();
+    check(windowRect(panel).left == screen, "the panel parked before the typing");
+    note("the file manager received \"%s\"",
+         describeKeys(keysIn(windows.received(windows.fileManager))).c_str());
+    ShowWindow(windows.fileManager, SW_RESTORE);
+}
+
+E2E_SCENARIO(buttons_user_custom_keys) {
+    TestWindows& windows = TestWindows::open();
+    Process edgepad(installWith(L"buttons_user_custom", settingsWith("ab{ENTER}", true)));
+    const HWND panel = startAndPark(edgepad);
+    if (!panel) return;
+    const auto docked = dockAt(panel, windows.fileManager, windows.treeView, windows);
+    if (!docked) return;
+
+    windows.clearReceived();
+    clickCell(*docked, 3);
+    expectKeys(windows, windows.fileManager, "vA ^A vB ^B vEnter ^Enter",
+               "the user button with \"ab{ENTER}\"");
+    check(windowRect(panel).left == screenWidth(), "the panel parked");
+}
+
+E2E_SCENARIO(buttons_destroyed_target_gets_nothing) {
+    TestWindows& windows = TestWindows::open();
+    DoomedBrowser doomed;
+    if (!check(doomed.frame && doomed.view, "a browser window to be destroyed opens")) return;
+    Process edgepad(installWith(L"buttons_destroyed", settingsWith("%( n)", false)));
+    const HWND panel = startAndPark(edgepad);
+    if (!panel) return;
+    const auto docked = dockAt(panel, doomed.frame, doomed.view, windows);
+    if (!docked) return;
+
+    // Rest on the close cell first: over the panel the watcher leaves it where it is.
+    const POINT close = cellCentre(*docked, 0);
+    moveCursor(close.x, close.y);
+    Sleep(300);
+    const HWND frame = doomed.frame;
+    doomed.destroy();
+    check(!IsWindow(frame), "the served browser window is gone");
+    windows.clearReceived();
+
+    press(Button::Left);
+    release(Button::Left);
+    const int screen = screenWidth();
+    check(waitFor([&] { return windowRect(panel).left == screen; }),
+          "the close cell still parks the panel");
+    const bool anyKey = waitFor([&] { return !keysIn(windows.received()).empty(); }, 1500);
+    check(!anyKey, "no window receives a key (got \"%s\")",
+          describeKeys(keysIn(windows.received())).c_str());
+    check(!receivedClose(windows.received()), "no window receives WM_CLOSE");
+    check(edgepad.running(), "the program keeps running");
+}
+
+E2E_SCENARIO(buttons_exit_bar_double_click_ends) {
+    TestWindows& windows = TestWindows::open();
+    Process edgepad(installWith(L"buttons_exit_bar", settingsWith("%( n)", false)));
+    const HWND panel = startAndPark(edgepad);
+    if (!panel) return;
+    restCursorAway(windows);
+    moveCursor(0, 0);
+    const bool bar = waitFor([&] {
+        const RECT r = windowRect(panel);
+        return r.left == -1 && r.top == -1;
+    });
+    if (!check(bar, "the exit bar shows at (-1, -1)")) return;
+    saveScreenshot(L"buttons_exit_bar");
+    windows.clearReceived();
+    doubleClick(0, 0);
+    check(edgepad.waitExit(5000), "a double-click on the exit bar ends the program");
+    check(keysIn(windows.received()).empty(), "no window receives a key");
+}

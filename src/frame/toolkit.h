@@ -91,6 +91,7 @@ class PictureBox {
 
     // Toolkit internals.
     void create();
+    void forgetWindow();
     std::intptr_t handleMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
 
   private:
@@ -263,6 +264,8 @@ std::vector<Form*> Forms();
 void Unload(Form& form);
 // Frees forms unloaded earlier; the message loop calls it between messages.
 void collectUnloadedForms();
+// Drops every form and window silently, for a test that starts the program afresh.
+void resetToolkit();
 
 namespace detail {
 Form* findLoaded(std::type_index type);

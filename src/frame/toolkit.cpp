@@ -1,0 +1,733 @@
+#include "frame/toolkit.h"
+
+#include "frame/text.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <unordered_map>
+#include <utility>
+
+namespace ep {
+
+namespace {
+
+constexpr wchar_t kFormClass[] = L"EdgepadForm";
+constexpr wchar_t kPictureBoxClass[] = L"EdgepadPictureBox";
+constexpr wchar_t kApplicationClass[] = L"EdgepadApplication";
+constexpr int vbFormCode = 1;
+
+struct LoadedForm {
+    std::type_index type;
+    std::unique_ptr<Form> form;
+};
+
+// Everything the toolkit keeps between calls, in one place so that a test can start afresh.
+struct ToolkitState {
+    bool classesRegistered = false;
+    Hwnd applicationWindow = 0;
+    std::vector<LoadedForm> loaded;
+    std::vector<std::unique_ptr<Form>> unloaded; // freed once no handler can be using them
+    std::unordered_map<Hwnd, Form*> forms;
+    std::unordered_map<Hwnd, PictureBox*> pictureBoxes;
+    Form* creatingForm = nullptr;
+    PictureBox* creatingPictureBox = nullptr;
+    std::uintptr_t nextTimerId = 1;
+};
+
+ToolkitState& state() {
+    static ToolkitState instance;
+    return instance;
+}
+
+std::int32_t toPixelsX(double twips) { return roundHalfEven(twips / Screen::TwipsPerPixelX()); }
+std::int32_t toPixelsY(double twips) { return roundHalfEven(twips / Screen::TwipsPerPixelY()); }
+
+std::int16_t lowWord(std::intptr_t value) { return static_cast<std::int16_t>(value & 0xFFFF); }
+std::int16_t highWord(std::intptr_t value) { return static_cast<std::int16_t>((value >> 16) & 0xFFFF); }
+
+int shiftState(std::uintptr_t keys) {
+    int shift = 0;
+    if (keys & MK_SHIFT) shift |= vbShiftMask;
+    if (keys & MK_CONTROL) shift |= vbCtrlMask;
+    if (os().GetKeyState(VK_MENU) < 0) shift |= vbAltMask;
+    return shift;
+}
+
+// The button a press message reports, or 0 for a message that is no press. A second left
+// press arrives as a double-click; the other buttons' double-clicks count as presses.
+int pressedButton(std::uint32_t msg) {
+    switch (msg) {
+    case WM_LBUTTONDOWN: return vbLeftButton;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK: return vbRightButton;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK: return vbMiddleButton;
+    default: return 0;
+    }
+}
+
+std::uint32_t bgraOf(ColorRef color) {
+    return ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
+}
+
+std::intptr_t formProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    auto& s = state();
+    auto found = s.forms.find(hwnd);
+    if (found == s.forms.end()) {
+        if (!s.creatingForm) return os().DefWindowProcW(hwnd, msg, wParam, lParam);
+        found = s.forms.emplace(hwnd, s.creatingForm).first;
+    }
+    return found->second->handleMessage(msg, wParam, lParam);
+}
+
+std::intptr_t pictureBoxProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                             std::intptr_t lParam) {
+    auto& s = state();
+    auto found = s.pictureBoxes.find(hwnd);
+    if (found == s.pictureBoxes.end()) {
+        if (!s.creatingPictureBox) return os().DefWindowProcW(hwnd, msg, wParam, lParam);
+        found = s.pictureBoxes.emplace(hwnd, s.creatingPictureBox).first;
+    }
+    return found->second->handleMessage(msg, wParam, lParam);
+}
+
+std::intptr_t applicationProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                              std::intptr_t lParam) {
+    return os().DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void registerClasses() {
+    auto& s = state();
+    if (s.classesRegistered) return;
+    Hicon icon = os().LoadIconW(1);
+    WindowClass form;
+    form.style = CS_DBLCLKS;
+    form.lpfnWndProc = formProc;
+    form.hIcon = icon;
+    form.lpszClassName = kFormClass;
+    os().RegisterClassExW(form);
+    WindowClass box;
+    box.style = CS_DBLCLKS;
+    box.lpfnWndProc = pictureBoxProc;
+    box.lpszClassName = kPictureBoxClass;
+    os().RegisterClassExW(box);
+    WindowClass application;
+    application.lpfnWndProc = applicationProc;
+    application.hIcon = icon;
+    application.lpszClassName = kApplicationClass;
+    os().RegisterClassExW(application);
+    s.classesRegistered = true;
+}
+
+// The hidden window that owns forms without a taskbar button of their own.
+Hwnd applicationWindow() {
+    auto& s = state();
+    if (!s.applicationWindow) {
+        registerClasses();
+        s.applicationWindow = os().CreateWindowExW(0, kApplicationClass, L"", WS_POPUP, 0, 0, 0,
+                                                   0, 0, 0);
+    }
+    return s.applicationWindow;
+}
+
+} // namespace
+
+// ---- Picture ----------------------------------------------------------------------------
+
+Picture Picture::fromPixels(int width, int height, const std::vector<std::uint32_t>& rgb) {
+    void* bits = nullptr;
+    Hbitmap bitmap = os().CreateDIBSection(0, width, height, &bits);
+    if (!bitmap || !bits) return {};
+    auto* out = static_cast<std::uint32_t*>(bits);
+    std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    for (std::size_t i = 0; i < count && i < rgb.size(); ++i) out[i] = rgb[i] & 0x00FFFFFF;
+    return Picture(bitmap, width, height);
+}
+
+Picture::Picture(Picture&& other) noexcept
+    : bitmap_(std::exchange(other.bitmap_, 0)), width_(other.width_), height_(other.height_) {}
+
+Picture& Picture::operator=(Picture&& other) noexcept {
+    if (this != &other) {
+        if (bitmap_) os().DeleteObject(bitmap_);
+        bitmap_ = std::exchange(other.bitmap_, 0);
+        width_ = other.width_;
+        height_ = other.height_;
+    }
+    return *this;
+}
+
+Picture::~Picture() {
+    if (bitmap_) os().DeleteObject(bitmap_);
+}
+
+MemoryDC::MemoryDC(Hbitmap bitmap) : dc_(os().CreateCompatibleDC(0)) {
+    if (dc_) previous_ = os().SelectObject(dc_, bitmap);
+}
+
+MemoryDC::~MemoryDC() {
+    if (!dc_) return;
+    os().SelectObject(dc_, previous_);
+    os().DeleteDC(dc_);
+}
+
+// ---- PictureBox -------------------------------------------------------------------------
+
+PictureBox::PictureBox(Form& owner, double left, double top, double width, double height,
+                       Picture picture)
+    : owner_(owner), left_(left), top_(top), width_(width), height_(height),
+      picture_(std::move(picture)) {
+    owner_.registerPictureBox(this);
+}
+
+PictureBox::~PictureBox() { forgetWindow(); }
+
+// The window goes with its parent; only the toolkit's note of it is dropped here.
+void PictureBox::forgetWindow() {
+    if (hwnd_) state().pictureBoxes.erase(std::exchange(hwnd_, 0));
+}
+
+void PictureBox::create() {
+    auto& s = state();
+    registerClasses();
+    s.creatingPictureBox = this;
+    std::uint32_t style = WS_CHILD | WS_CLIPSIBLINGS | (visible_ ? WS_VISIBLE : 0);
+    hwnd_ = os().CreateWindowExW(0, kPictureBoxClass, L"", style, toPixelsX(left_),
+                                 toPixelsY(top_), toPixelsX(width_), toPixelsY(height_),
+                                 owner_.hWnd(), 0);
+    s.creatingPictureBox = nullptr;
+    if (hwnd_) s.pictureBoxes[hwnd_] = this;
+}
+
+void PictureBox::setPicture(Picture picture) {
+    picture_ = std::move(picture);
+    if (hwnd_) os().InvalidateRect(hwnd_, nullptr, false);
+}
+
+void PictureBox::setLeft(double twips) {
+    left_ = twips;
+    move();
+}
+
+void PictureBox::setTop(double twips) {
+    top_ = twips;
+    move();
+}
+
+void PictureBox::move() {
+    if (hwnd_)
+        os().SetWindowPos(hwnd_, 0, toPixelsX(left_), toPixelsY(top_), 0, 0,
+                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PictureBox::setVisible(bool visible) {
+    visible_ = visible;
+    if (hwnd_) os().ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+std::intptr_t PictureBox::handleMessage(std::uint32_t msg, std::uintptr_t wParam,
+                                        std::intptr_t lParam) {
+    if (int button = pressedButton(msg)) {
+        if (MouseDown)
+            MouseDown(button, shiftState(wParam),
+                      static_cast<float>(lowWord(lParam) * Screen::TwipsPerPixelX()),
+                      static_cast<float>(highWord(lParam) * Screen::TwipsPerPixelY()));
+        return 0;
+    }
+    switch (msg) {
+    case WM_LBUTTONDBLCLK: return 0; // picture boxes have no double-click
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: {
+        PaintStruct paint;
+        Hdc dc = os().BeginPaint(hwnd_, &paint);
+        Rect client;
+        os().GetClientRect(hwnd_, &client);
+        // Where the picture does not reach, the box shows its own background.
+        os().FillRect(dc, &client, os().GetSysColorBrush(COLOR_BTNFACE));
+        if (picture_) {
+            MemoryDC source(picture_.handle());
+            os().BitBlt(dc, 0, 0, picture_.width(), picture_.height(), source.get(), 0, 0,
+                        SRCCOPY);
+        }
+        os().EndPaint(hwnd_, &paint);
+        return 0;
+    }
+    default: return os().DefWindowProcW(hwnd_, msg, wParam, lParam);
+    }
+}
+
+// ---- Timer ------------------------------------------------------------------------------
+
+Timer::Timer(Form& owner, std::uint32_t intervalMs, bool enabled)
+    : owner_(owner), interval_(intervalMs), enabled_(enabled), id_(state().nextTimerId++) {
+    owner_.registerTimer(this);
+}
+
+Timer::~Timer() {
+    if (enabled_ && owner_.hWnd()) os().KillTimer(owner_.hWnd(), id_);
+}
+
+void Timer::setEnabled(bool enabled) {
+    if (enabled == enabled_) return;
+    enabled_ = enabled;
+    if (!owner_.hWnd()) return;
+    if (enabled_)
+        arm();
+    else
+        os().KillTimer(owner_.hWnd(), id_);
+}
+
+void Timer::arm() {
+    if (enabled_ && owner_.hWnd() && interval_ > 0) os().SetTimer(owner_.hWnd(), id_, interval_);
+}
+
+// ---- Form -------------------------------------------------------------------------------
+
+Form::Form(std::string name, FormDesign design)
+    : name_(std::move(name)), design_(std::move(design)), left_(design_.left),
+      top_(design_.top), width_(design_.width), height_(design_.height) {}
+
+Form::~Form() { destroyWindow(); }
+
+void Form::createWindow() {
+    if (hwnd_) return;
+    auto& s = state();
+    registerClasses();
+    int x = toPixelsX(left_), y = toPixelsY(top_);
+    int width = toPixelsX(width_), height = toPixelsY(height_);
+    std::uint32_t style = design_.style & ~WS_VISIBLE;
+    if (design_.clientSize) {
+        Rect frame{0, 0, width, height};
+        os().AdjustWindowRectEx(&frame, style, false, design_.exStyle);
+        width = frame.right - frame.left;
+        height = frame.bottom - frame.top;
+        width_ = width * Screen::TwipsPerPixelX();
+        height_ = height * Screen::TwipsPerPixelY();
+    }
+    if (design_.centreOnScreen) {
+        x = (os().GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+        y = (os().GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+        left_ = x * Screen::TwipsPerPixelX();
+        top_ = y * Screen::TwipsPerPixelY();
+    }
+    Hwnd owner = design_.ownedByApplication ? applicationWindow() : 0;
+    s.creatingForm = this;
+    hwnd_ = os().CreateWindowExW(design_.exStyle, kFormClass, design_.caption.c_str(), style, x, y,
+                                 width, height, owner, 0);
+    s.creatingForm = nullptr;
+    if (!hwnd_) return;
+    s.forms[hwnd_] = this;
+    createControls();
+    for (PictureBox* box : pictureBoxes_) box->create();
+    for (Timer* timer : timers_) timer->arm();
+}
+
+void Form::destroyWindow() {
+    auto& s = state();
+    if (imageDc_) {
+        os().SelectObject(imageDc_, imagePrevious_);
+        os().DeleteDC(imageDc_);
+        imageDc_ = 0;
+    }
+    if (image_) {
+        os().DeleteObject(image_);
+        image_ = 0;
+        imageBits_ = nullptr;
+    }
+    if (!hwnd_) return;
+    for (Timer* timer : timers_)
+        if (timer->Enabled()) os().KillTimer(hwnd_, timer->id());
+    for (PictureBox* box : pictureBoxes_) box->forgetWindow();
+    Hwnd going = std::exchange(hwnd_, 0);
+    os().DestroyWindow(going);
+    s.forms.erase(going);
+}
+
+void Form::placeWindow() {
+    if (!hwnd_) return;
+    os().SetWindowPos(hwnd_, 0, toPixelsX(left_), toPixelsY(top_), toPixelsX(width_),
+                      toPixelsY(height_), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::setLeft(double twips) {
+    left_ = twips;
+    if (hwnd_)
+        os().SetWindowPos(hwnd_, 0, toPixelsX(left_), toPixelsY(top_), 0, 0,
+                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::setTop(double twips) {
+    top_ = twips;
+    if (hwnd_)
+        os().SetWindowPos(hwnd_, 0, toPixelsX(left_), toPixelsY(top_), 0, 0,
+                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::setWidth(double twips) {
+    width_ = twips;
+    placeWindow();
+    resizeImage();
+}
+
+void Form::setHeight(double twips) {
+    height_ = twips;
+    placeWindow();
+    resizeImage();
+}
+
+void Form::setAutoRedraw(bool on) {
+    autoRedraw_ = on;
+    if (on) {
+        resizeImage();
+    } else if (imageDc_) {
+        os().SelectObject(imageDc_, imagePrevious_);
+        os().DeleteDC(std::exchange(imageDc_, 0));
+        os().DeleteObject(std::exchange(image_, 0));
+        imageBits_ = nullptr;
+        imageWidth_ = imageHeight_ = 0;
+    }
+}
+
+// The retained image covers the window and only grows, keeping what was drawn.
+void Form::resizeImage() {
+    if (!autoRedraw_ || !hwnd_) return;
+    Rect client;
+    os().GetClientRect(hwnd_, &client);
+    int width = std::max({client.right - client.left, imageWidth_, 1});
+    int height = std::max({client.bottom - client.top, imageHeight_, 1});
+    if (imageDc_ && width == imageWidth_ && height == imageHeight_) return;
+    void* bits = nullptr;
+    Hbitmap grown = os().CreateDIBSection(0, width, height, &bits);
+    if (!grown || !bits) {
+        if (grown) os().DeleteObject(grown);
+        return;
+    }
+    auto* pixels = static_cast<std::uint32_t*>(bits);
+    std::fill(pixels, pixels + static_cast<std::size_t>(width) * height, bgraOf(design_.backColor));
+    Hdc dc = os().CreateCompatibleDC(0);
+    Hgdiobj previous = os().SelectObject(dc, grown);
+    if (imageDc_) {
+        os().SelectClipRgn(imageDc_, 0);
+        os().BitBlt(dc, 0, 0, imageWidth_, imageHeight_, imageDc_, 0, 0, SRCCOPY);
+        os().SelectObject(imageDc_, imagePrevious_);
+        os().DeleteDC(imageDc_);
+        os().DeleteObject(image_);
+    }
+    image_ = grown;
+    imageDc_ = dc;
+    imagePrevious_ = previous;
+    imageBits_ = pixels;
+    imageWidth_ = width;
+    imageHeight_ = height;
+}
+
+void Form::Cls() {
+    if (imageBits_) {
+        os().GdiFlush();
+        std::fill(imageBits_, imageBits_ + static_cast<std::size_t>(imageWidth_) * imageHeight_,
+                  bgraOf(design_.backColor));
+    }
+    invalidate();
+}
+
+void Form::PaintPicture(const Picture& picture, double x, double y) {
+    if (!picture || !imageDc_) return;
+    MemoryDC source(picture.handle());
+    os().BitBlt(imageDc_, toPixelsX(x), toPixelsY(y), picture.width(), picture.height(),
+                source.get(), 0, 0, SRCCOPY);
+    invalidate();
+}
+
+void Form::invalidate() {
+    if (hwnd_) os().InvalidateRect(hwnd_, nullptr, false);
+}
+
+void Form::Show() {
+    if (hwnd_) os().ShowWindow(hwnd_, design_.noActivate ? SW_SHOWNA : SW_SHOW);
+}
+
+void Form::Hide() {
+    if (hwnd_) os().ShowWindow(hwnd_, SW_HIDE);
+}
+
+Hwnd Form::createChild(const wchar_t* className, const wchar_t* text, std::uint32_t style,
+                       double left, double top, double width, double height, int id) {
+    if (!hwnd_) return 0;
+    return os().CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style,
+                                toPixelsX(left), toPixelsY(top), toPixelsX(width),
+                                toPixelsY(height), hwnd_, id);
+}
+
+std::intptr_t Form::handleMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    Hwnd hwnd = hwnd_;
+    if (int button = pressedButton(msg)) {
+        Form_MouseDown(button, shiftState(wParam),
+                       static_cast<float>(lowWord(lParam) * Screen::TwipsPerPixelX()),
+                       static_cast<float>(highWord(lParam) * Screen::TwipsPerPixelY()));
+        return 0;
+    }
+    switch (msg) {
+    case WM_LBUTTONDBLCLK: Form_DblClick(); return 0;
+    case WM_MOUSEACTIVATE:
+        if (design_.noActivate) return MA_NOACTIVATE;
+        break;
+    case WM_TIMER:
+        for (Timer* timer : timers_)
+            if (timer->id() == wParam) {
+                if (timer->Enabled() && timer->Tick) timer->Tick();
+                return 0;
+            }
+        return 0;
+    case WM_COMMAND:
+        onCommand(static_cast<int>(wParam & 0xFFFF), static_cast<int>((wParam >> 16) & 0xFFFF));
+        return 0;
+    case WM_CLOSE: Unload(*this); return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: {
+        PaintStruct paint;
+        Hdc dc = os().BeginPaint(hwnd, &paint);
+        Rect client;
+        os().GetClientRect(hwnd, &client);
+        if (imageDc_) {
+            os().BitBlt(dc, 0, 0, client.right, client.bottom, imageDc_, 0, 0, SRCCOPY);
+        } else {
+            Hbrush brush = os().CreateSolidBrush(design_.backColor);
+            os().FillRect(dc, &client, brush);
+            os().DeleteObject(brush);
+        }
+        onPaint(dc);
+        os().EndPaint(hwnd, &paint);
+        return 0;
+    }
+    default: break;
+    }
+    return os().DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// ---- Loading and unloading --------------------------------------------------------------
+
+namespace detail {
+
+Form* findLoaded(std::type_index type) {
+    for (auto& entry : state().loaded)
+        if (entry.type == type) return entry.form.get();
+    return nullptr;
+}
+
+void adopt(std::type_index type, std::unique_ptr<Form> form) {
+    state().loaded.push_back(LoadedForm{type, std::move(form)});
+}
+
+} // namespace detail
+
+std::vector<Form*> Forms() {
+    std::vector<Form*> forms;
+    for (auto& entry : state().loaded) forms.push_back(entry.form.get());
+    return forms;
+}
+
+void Unload(Form& form) {
+    if (form.unloaded_) return;
+    int cancel = 0;
+    form.Form_QueryUnload(cancel, vbFormCode);
+    if (cancel || form.unloaded_) return;
+    form.Form_Unload();
+    form.unloaded_ = true;
+    form.destroyWindow();
+    auto& loaded = state().loaded;
+    auto found = std::find_if(loaded.begin(), loaded.end(),
+                              [&](const LoadedForm& entry) { return entry.form.get() == &form; });
+    if (found != loaded.end()) {
+        state().unloaded.push_back(std::move(found->form));
+        loaded.erase(found);
+    }
+}
+
+void collectUnloadedForms() { state().unloaded.clear(); }
+
+void resetToolkit() {
+    auto& s = state();
+    for (auto& entry : s.loaded) entry.form->destroyWindow();
+    s.loaded.clear();
+    s.unloaded.clear();
+    if (s.applicationWindow) os().DestroyWindow(s.applicationWindow);
+    s = ToolkitState{};
+}
+
+void ShowModal(Form& form) {
+    // The program's other windows take no input while the form is up.
+    std::vector<Hwnd> disabled;
+    for (Form* other : Forms()) {
+        if (other == &form || !other->hWnd()) continue;
+        if (os().EnableWindow(other->hWnd(), false) == false) disabled.push_back(other->hWnd());
+    }
+    Hwnd hwnd = form.hWnd();
+    os().ShowWindow(hwnd, SW_SHOW);
+    os().SetForegroundWindow(hwnd);
+    while (!form.isUnloaded()) {
+        Msg msg;
+        int got = os().GetMessageW(&msg, 0, 0, 0);
+        if (got <= 0) {
+            if (got == 0) os().PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (!form.isUnloaded() && os().IsDialogMessageW(hwnd, &msg)) continue;
+        os().TranslateMessage(&msg);
+        os().DispatchMessageW(&msg);
+    }
+    for (Hwnd window : disabled)
+        if (os().IsWindow(window)) os().EnableWindow(window, true);
+}
+
+void PopupMenu(Form& owner, MenuItem& menu) {
+    Hmenu popup = os().CreatePopupMenu();
+    if (!popup) return;
+    for (std::size_t i = 0; i < menu.children.size(); ++i) {
+        MenuItem* item = menu.children[i];
+        if (item->IsSeparator())
+            os().AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+        else
+            os().AppendMenuW(popup, MF_STRING | (item->Checked() ? MF_CHECKED : MF_UNCHECKED),
+                             i + 1, item->Caption().c_str());
+    }
+    Point cursor;
+    os().GetCursorPos(&cursor);
+    // A popup menu closes on a click elsewhere only when its owner is the foreground window;
+    // the WM_NULL afterwards lets the menu's own loop end cleanly.
+    os().SetForegroundWindow(owner.hWnd());
+    int chosen = os().TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD |
+                                                TPM_NONOTIFY,
+                                     cursor.x, cursor.y, owner.hWnd());
+    os().PostMessageW(owner.hWnd(), WM_NULL, 0, 0);
+    os().DestroyMenu(popup);
+    if (chosen > 0 && static_cast<std::size_t>(chosen) <= menu.children.size()) {
+        MenuItem* item = menu.children[static_cast<std::size_t>(chosen) - 1];
+        if (item->Click) item->Click();
+    }
+}
+
+// ---- Screen, App and global operations --------------------------------------------------
+
+namespace Screen {
+
+namespace {
+float twipsPerPixel(int index) {
+    Hdc screen = os().GetDC(0);
+    int dpi = os().GetDeviceCaps(screen, index);
+    os().ReleaseDC(0, screen);
+    return dpi > 0 ? 1440.0f / static_cast<float>(dpi) : 15.0f;
+}
+} // namespace
+
+float TwipsPerPixelX() { return twipsPerPixel(LOGPIXELSX); }
+float TwipsPerPixelY() { return twipsPerPixel(LOGPIXELSY); }
+double Width() { return os().GetSystemMetrics(SM_CXSCREEN) * static_cast<double>(TwipsPerPixelX()); }
+double Height() { return os().GetSystemMetrics(SM_CYSCREEN) * static_cast<double>(TwipsPerPixelY()); }
+
+} // namespace Screen
+
+namespace App {
+
+namespace {
+std::wstring modulePath() {
+    std::wstring path(32768, L'\0');
+    std::uint32_t length = os().GetModuleFileNameW(path.data(), static_cast<std::uint32_t>(path.size()));
+    path.resize(std::min<std::size_t>(length, path.size()));
+    return path;
+}
+} // namespace
+
+bool PrevInstance() {
+    // The mutex lives as long as the process; the system closes it at the end.
+    Handle mutex = os().CreateMutexW(false, L"Local\\Edgepad.SingleInstance");
+    return mutex != 0 && os().GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+std::wstring Path() {
+    std::wstring path = modulePath();
+    std::size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return {};
+    std::wstring folder = path.substr(0, slash);
+    // A drive's root keeps its backslash.
+    if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
+    return folder;
+}
+
+std::wstring EXEName() {
+    std::wstring path = modulePath();
+    std::size_t slash = path.find_last_of(L'\\');
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    std::size_t dot = name.find_last_of(L'.');
+    return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
+
+std::wstring Title() { return L"Edgepad"; }
+
+} // namespace App
+
+bool Dir(const std::wstring& path) {
+    std::uint32_t attributes = os().GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                          FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+Picture LoadPicture(const std::wstring& path, int maxWidth, int maxHeight) {
+    Handle loaded = os().LoadImageW(path.c_str(), IMAGE_BITMAP, 0, 0,
+                                    LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+    if (!loaded) return {};
+    // Keep only the part that can ever show, so a huge file costs nothing after start-up.
+    Picture whole(loaded, 0, 0);
+    Bitmap info;
+    if (os().GetObjectW(loaded, sizeof info, &info) == 0) return {};
+    int width = std::min(info.bmWidth, maxWidth);
+    int height = std::min(info.bmHeight < 0 ? -info.bmHeight : info.bmHeight, maxHeight);
+    if (width <= 0 || height <= 0) return {};
+    void* bits = nullptr;
+    Hbitmap part = os().CreateDIBSection(0, width, height, &bits);
+    if (!part) return {};
+    Picture result(part, width, height);
+    MemoryDC source(loaded);
+    MemoryDC target(part);
+    os().BitBlt(target.get(), 0, 0, width, height, source.get(), 0, 0, SRCCOPY);
+    return result;
+}
+
+void MsgBox(const std::wstring& text) {
+    os().MessageBoxW(0, text.c_str(), App::Title().c_str(), MB_OK | MB_TASKMODAL | MB_SETFOREGROUND);
+}
+
+void DoEvents() {
+    Msg msg;
+    while (os().PeekMessageW(&msg, 0, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            os().PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        os().TranslateMessage(&msg);
+        os().DispatchMessageW(&msg);
+    }
+}
+
+void End() {
+    os().ExitProcess(0);
+    std::abort(); // a backend's ExitProcess never returns
+}
+
+void raiseError(int number, const std::wstring& description) {
+    std::wstring text = L"Run-time error '" + std::to_wstring(number) + L"':\n\n" + description;
+    os().MessageBoxW(0, text.c_str(), App::Title().c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    End();
+}
+
+int runMessageLoop() {
+    Msg msg;
+    while (os().GetMessageW(&msg, 0, 0, 0) > 0) {
+        os().TranslateMessage(&msg);
+        os().DispatchMessageW(&msg);
+        collectUnloadedForms();
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+} // namespace ep

@@ -1,0 +1,59 @@
+// Start-up: the load handler of the panel form runs the whole start-up sequence.
+#include "frame/settings.h"
+#include "frame/text.h"
+#include "frame/units.h"
+#include "menu/frm_menu.h"
+#include "panel/form1.h"
+#include "shaping/shaping.h"
+
+namespace ep {
+
+namespace {
+constexpr wchar_t kSection[] = L"DATA";
+constexpr wchar_t kDefaultUserCommand[] = L"%( n)";
+// The user button's picture box: only this much of a user picture can ever show.
+constexpr int kUserPictureMaxPx = 17;
+} // namespace
+
+void Form1::Form_Load() {
+    using namespace mod_RGN_UserFunction;
+
+    // One instance per user: a second start ends before it reads or shows anything.
+    if (App::PrevInstance()) End();
+
+    userCommand = readIniValue(kSection, L"USER_COMMAND");
+
+    shapeForm(kShapeButtonColumn, *this, vbTrue);
+
+    // Seed each key only when it reads empty, so a custom key string is never lost; the
+    // seeded default is in force at once.
+    if (readIniValue(kSection, L"USER_COMMAND").empty())
+        writeIniValue(kSection, L"USER_COMMAND", kDefaultUserCommand);
+    if (readIniValue(kSection, L"USER_COMMAND_ON").empty())
+        writeIniValue(kSection, L"USER_COMMAND_ON", L"0");
+    if (userCommand.empty()) userCommand = kDefaultUserCommand;
+
+    if (Val(readIniValue(kSection, L"USER_COMMAND_ON")) > 0) {
+        form<frmMenu>().uc.setChecked(true);
+        setHeight(4 * pixelsToTwipsY(buttonPitchPx));
+    } else {
+        setHeight(3 * pixelsToTwipsY(buttonPitchPx));
+    }
+
+    // A picture that exists but does not load leaves the built-in ring in place.
+    std::wstring folder = App::Path();
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    std::wstring userPicture = folder + L"userbutton.bmp";
+    if (Dir(userPicture)) {
+        if (Picture picture = LoadPicture(userPicture, kUserPictureMaxPx, kUserPictureMaxPx))
+            Picture1.setPicture(std::move(picture));
+    }
+
+    makeTopmost(*this);
+    setLeft(Screen::Width());
+    Picture1.setLeft(0);
+    Picture1.setTop(3 * pixelsToTwipsY(buttonPitchPx));
+    Timer1.setEnabled(true);
+}
+
+} // namespace ep

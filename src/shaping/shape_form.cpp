@@ -1,0 +1,17 @@
+#include "shaping/shaping.h"
+
+namespace ep::mod_RGN_UserFunction {
+
+void shapeForm(int index, Form& form, int paint) {
+    constexpr int True = -1;
+    const int flags = paint == True ? SHAPE_SIZE + SHAPE_REGION + SHAPE_PAINT
+                                    : SHAPE_SIZE + SHAPE_REGION;
+    mod_RGN_Proc::shapeWindow(index, form, flags, 0, 0, 0);
+}
+
+void makeTopmost(Form& form) {
+    os().SetWindowPos(form.hWnd(), HWND_TOPMOST, 0, 0, 0, 0,
+                      SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE);
+}
+
+} // namespace ep::mod_RGN_UserFunction

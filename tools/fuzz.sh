@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds every libFuzzer target under tests/fuzz with clang into build/fuzz and runs each for
+# a bounded time, seeded from its committed corpus tests/fuzz/corpus/<name>/.
+#   tools/fuzz.sh [seconds per target, default 30]
+# New inputs the fuzzer finds go to build/fuzz/corpus/<name>/, crashes to build/fuzz/; the
+# committed corpus is only read. Exits non-zero on a build failure or a finding.
+set -euo pipefail
+
+seconds="${1:-30}"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+out="$root/build/fuzz"
+cxx="${FUZZ_CXX:-/usr/bin/clang++}"
+
+cmake -S "$root/tests/fuzz" -B "$out" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$out"
+
+status=0
+for source in "$root"/tests/fuzz/*_fuzz.cpp; do
+    name="$(basename "$source" .cpp)"
+    seeds="$root/tests/fuzz/corpus/${name%_fuzz}"
+    found="$out/corpus/${name%_fuzz}"
+    mkdir -p "$found"
+    dict=()
+    [[ -f "$root/tests/fuzz/${name%_fuzz}.dict" ]] && dict=(-dict="$root/tests/fuzz/${name%_fuzz}.dict")
+    echo "== $name: ${seconds}s"
+    if ! (cd "$out" && "./$name" "$found" "$seeds" "${dict[@]}" -max_total_time="$seconds" \
+        -timeout=10 -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1); then
+        echo "== $name: FAILED (reproducer in $out)" >&2
+        status=1
+    fi
+done
+exit $status

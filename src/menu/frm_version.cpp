@@ -30,13 +30,17 @@ FormDesign versionDesign() {
     return design;
 }
 
-// A bold font of the given point size, at the display's vertical resolution.
-Hfont boldFont(Hwnd window, double points, std::uint32_t charSet, const wchar_t* face) {
+// A font of the given point size, at the display's vertical resolution.
+Hfont makeFont(Hwnd window, double points, int weight, std::uint32_t charSet, const wchar_t* face) {
     const Hdc dc = os().GetDC(window);
     const int dpi = os().GetDeviceCaps(dc, LOGPIXELSY);
     os().ReleaseDC(window, dc);
     const int height = -roundHalfEven(points * dpi / 72.0);
-    return os().CreateFontW(height, 0, 0, 0, FW_BOLD, 0, 0, 0, charSet, 0, 0, 0, 0, face);
+    return os().CreateFontW(height, 0, 0, 0, weight, 0, 0, 0, charSet, 0, 0, 0, 0, face);
+}
+
+void setFont(Hwnd control, const OwnedGdiObject& font) {
+    os().SendMessageW(control, WM_SETFONT, static_cast<std::uintptr_t>(font.get()), 0);
 }
 
 // A horizontal line of the rule from x1 to x2 at y (twips), thickness pixels thick; a thick
@@ -81,11 +85,16 @@ void frm_Version::createControls() {
                          285, 0);
     Image1 = createChild(L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_ICON, 180, 210, 480, 480, 0);
 
-    label2Font_ = OwnedGdiObject(boldFont(hWnd(), 9.75, ANSI_CHARSET, L"Times New Roman"));
-    label3Font_ = OwnedGdiObject(boldFont(hWnd(), 11.25, SHIFTJIS_CHARSET,
+    // The system's dialog face for the button and the notice; a child left without a font
+    // would draw in the bold system font.
+    dialogFont_ = OwnedGdiObject(makeFont(hWnd(), 8, FW_NORMAL, DEFAULT_CHARSET, L"MS Shell Dlg"));
+    label2Font_ = OwnedGdiObject(makeFont(hWnd(), 9.75, FW_BOLD, ANSI_CHARSET, L"Times New Roman"));
+    label3Font_ = OwnedGdiObject(makeFont(hWnd(), 11.25, FW_BOLD, SHIFTJIS_CHARSET,
                                           L"\uFF2D\uFF33 \uFF30\u660E\u671D")); // ＭＳ Ｐ明朝
-    os().SendMessageW(Label2, WM_SETFONT, static_cast<std::uintptr_t>(label2Font_.get()), 0);
-    os().SendMessageW(Label3, WM_SETFONT, static_cast<std::uintptr_t>(label3Font_.get()), 0);
+    setFont(Command1, dialogFont_);
+    setFont(Label1, dialogFont_);
+    setFont(Label2, label2Font_);
+    setFont(Label3, label3Font_);
     // A shared icon from the module: it is not destroyed.
     os().SendMessageW(Image1, STM_SETICON,
                       static_cast<std::uintptr_t>(os().LoadIconW(kIconResource)), 0);

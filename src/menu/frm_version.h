@@ -44,6 +44,7 @@ class frm_Version : public Form {
     void onPaint(Hdc dc) override;
 
   private:
+    OwnedGdiObject dialogFont_;
     OwnedGdiObject label2Font_;
     OwnedGdiObject label3Font_;
     OwnedGdiObject whiteBrush_;

@@ -75,7 +75,9 @@ std::intptr_t formProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std:
     auto found = s.forms.find(hwnd);
     if (found == s.forms.end()) {
         if (!s.creatingForm) return os().DefWindowProcW(hwnd, msg, wParam, lParam);
+        // The first messages arrive before CreateWindowExW returns the handle.
         found = s.forms.emplace(hwnd, s.creatingForm).first;
+        s.creatingForm->attachWindow(hwnd);
     }
     return found->second->handleMessage(msg, wParam, lParam);
 }
@@ -87,6 +89,7 @@ std::intptr_t pictureBoxProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam
     if (found == s.pictureBoxes.end()) {
         if (!s.creatingPictureBox) return os().DefWindowProcW(hwnd, msg, wParam, lParam);
         found = s.pictureBoxes.emplace(hwnd, s.creatingPictureBox).first;
+        s.creatingPictureBox->attachWindow(hwnd);
     }
     return found->second->handleMessage(msg, wParam, lParam);
 }

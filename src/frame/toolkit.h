@@ -91,6 +91,7 @@ class PictureBox {
 
     // Toolkit internals.
     void create();
+    void attachWindow(Hwnd hwnd) { hwnd_ = hwnd; }
     void forgetWindow();
     std::intptr_t handleMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
 
@@ -220,6 +221,7 @@ class Form {
     // Toolkit internals.
     std::intptr_t handleMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
     void createWindow();
+    void attachWindow(Hwnd hwnd) { hwnd_ = hwnd; }
     void destroyWindow();
     void registerTimer(Timer* timer) { timers_.push_back(timer); }
     void registerPictureBox(PictureBox* box) { pictureBoxes_.push_back(box); }

@@ -1,0 +1,111 @@
+// Screen units and the cursor in twips, at 96 and at 120 dots per inch.
+#include "frame/text.h"
+#include "frame/units.h"
+#include "program_fixture.h"
+
+namespace ep {
+namespace {
+
+using testing::ProgramTest;
+using namespace mod_RGN_UserFunction;
+
+class UnitsTest : public ProgramTest {};
+
+TEST_F(UnitsTest, ConversionsAt15TwipsPerPixel) {
+    EXPECT_EQ(pixelsToTwipsX(30), 450);
+    EXPECT_EQ(pixelsToTwipsY(15), 225);
+    EXPECT_EQ(pixelsToTwipsX(1), 15);
+    EXPECT_EQ(pixelsToTwipsX(-1), -15);
+    EXPECT_EQ(twipsToPixelsX(29), 1);
+    EXPECT_EQ(twipsToPixelsX(30), 2);
+    EXPECT_EQ(twipsToPixelsX(-7), 0);
+    EXPECT_EQ(twipsToPixelsX(-15), -1);
+    EXPECT_EQ(twipsToPixelsY(-29), -1);
+    // The twip operand is rounded to a whole number first, halves to even.
+    EXPECT_EQ(twipsToPixelsX(14.5), 0);
+    EXPECT_EQ(twipsToPixelsX(15.5), 1);
+    EXPECT_EQ(twipsToPixelsX(29.5), 2);
+}
+
+TEST_F(UnitsTest, ConversionsAt12TwipsPerPixel) {
+    desktop.setTwipsPerPixel(12);
+    EXPECT_EQ(pixelsToTwipsX(30), 360);
+    EXPECT_EQ(pixelsToTwipsY(15), 180);
+    EXPECT_EQ(twipsToPixelsX(450), 37);
+    EXPECT_EQ(twipsToPixelsY(-13), -1);
+    // Read afresh: a change of the display's factor shows at once.
+    desktop.setTwipsPerPixel(15);
+    EXPECT_EQ(pixelsToTwipsX(30), 450);
+}
+
+TEST_F(UnitsTest, PixelsSurviveTheRoundTripThroughTwips) {
+    for (int twips : {15, 12}) {
+        desktop.setTwipsPerPixel(twips);
+        for (int pixel : {-1281, -7, -1, 0, 1, 29, 30, 1279, 5000})
+            EXPECT_EQ(twipsToPixelsX(pixelsToTwipsX(pixel)), pixel) << twips << " " << pixel;
+    }
+}
+
+TEST_F(UnitsTest, CursorInTwips) {
+    desktop.setCursor(100, 7);
+    EXPECT_EQ(getCursorXTwips(), 1500);
+    EXPECT_EQ(getCursorYTwips(), 105);
+    desktop.setCursor(0, 0);
+    EXPECT_EQ(getCursorXTwips(), 0);
+    EXPECT_EQ(getCursorYTwips(), 0);
+}
+
+TEST_F(UnitsTest, CursorOnAMonitorLeftOfThePrimaryIsNegative) {
+    desktop.setCursor(-10, -2);
+    EXPECT_EQ(getCursorXTwips(), -150);
+    EXPECT_EQ(getCursorYTwips(), -30);
+}
+
+TEST_F(UnitsTest, AFailedCursorReadGivesTheTopLeftCorner) {
+    desktop.setCursor(300, 400);
+    desktop.failCursorReads(true);
+    EXPECT_EQ(getCursorXTwips(), 0);
+    EXPECT_EQ(getCursorYTwips(), 0);
+}
+
+TEST_F(UnitsTest, YieldAndSleepRunsPendingEventsThenSleeps) {
+    std::uint32_t start = desktop.now();
+    yieldAndSleep(200);
+    EXPECT_GE(desktop.now() - start, 200u);
+}
+
+TEST(TextTest, ValTakesTheLeadingNumber) {
+    EXPECT_EQ(Val(L"1"), 1.0);
+    EXPECT_EQ(Val(L"   3"), 3.0);
+    EXPECT_EQ(Val(L"0.5"), 0.5);
+    EXPECT_EQ(Val(L"-1"), -1.0);
+    EXPECT_EQ(Val(L"-105"), -105.0);
+    EXPECT_EQ(Val(L"2 apples"), 2.0);
+    EXPECT_EQ(Val(L"1 2"), 12.0); // blanks count for nothing inside the number, too
+    EXPECT_EQ(Val(L"1e3"), 1000.0);
+    EXPECT_EQ(Val(L"1e"), 1.0);
+    EXPECT_EQ(Val(L"word"), 0.0);
+    EXPECT_EQ(Val(L""), 0.0);
+    EXPECT_EQ(Val(L"-"), 0.0);
+    EXPECT_EQ(Val(L"."), 0.0);
+    EXPECT_EQ(Val(L"1e999"), 0.0);
+}
+
+TEST(TextTest, TrimRemovesSpacesOnly) {
+    EXPECT_EQ(Trim(L"  1 "), L"1");
+    EXPECT_EQ(Trim(L"   "), L"");
+    EXPECT_EQ(Trim(L"\t1\t"), L"\t1\t");
+    EXPECT_EQ(Trim(L"%( n)"), L"%( n)");
+}
+
+TEST(TextTest, RoundingHalvesGoToEven) {
+    EXPECT_EQ(roundHalfEven(0.5), 0);
+    EXPECT_EQ(roundHalfEven(1.5), 2);
+    EXPECT_EQ(roundHalfEven(2.5), 2);
+    EXPECT_EQ(roundHalfEven(-0.5), 0);
+    EXPECT_EQ(roundHalfEven(-1.5), -2);
+    EXPECT_EQ(roundHalfEven(1e12), 2147483647);
+}
+
+} // namespace
+} // namespace ep

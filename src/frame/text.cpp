@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <limits>
 
 namespace ep {
@@ -15,35 +14,60 @@ bool isDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 } // namespace
 
 double Val(std::wstring_view text) {
-    // Blanks count for nothing anywhere in the number, as the toolkit's Val has it.
-    std::string number;
-    bool sign = false, point = false, exponent = false, exponentSign = false;
-    bool digits = false, exponentDigits = false;
-    for (wchar_t c : text) {
-        if (isValBlank(c)) continue;
-        if (!sign && !digits && !point && !exponent && (c == L'-' || c == L'+')) {
-            sign = true;
-        } else if (isDigit(c)) {
-            (exponent ? exponentDigits : digits) = true;
-        } else if (c == L'.' && !point && !exponent) {
+    // Blanks count for nothing anywhere in the number, as the toolkit's Val has it. Parsed by
+    // hand: the runtime's strtod would add more to the executable than the whole program.
+    std::size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < text.size() && isValBlank(text[i])) ++i;
+    };
+    auto peek = [&]() -> wchar_t { return i < text.size() ? text[i] : L'\0'; };
+    skipBlanks();
+    bool negative = false;
+    if (peek() == L'-' || peek() == L'+') {
+        negative = peek() == L'-';
+        ++i;
+    }
+    double mantissa = 0.0;
+    int scale = 0;
+    bool digits = false, point = false;
+    for (skipBlanks(); i < text.size(); ++i, skipBlanks()) {
+        wchar_t c = text[i];
+        if (isDigit(c)) {
+            digits = true;
+            mantissa = mantissa * 10.0 + (c - L'0');
+            if (point) --scale;
+        } else if (c == L'.' && !point) {
             point = true;
-        } else if ((c == L'E' || c == L'e' || c == L'D' || c == L'd') && digits && !exponent) {
-            exponent = true;
-            c = L'e';
-        } else if (exponent && !exponentDigits && !exponentSign && (c == L'-' || c == L'+')) {
-            exponentSign = true;
         } else {
             break;
         }
-        number.push_back(static_cast<char>(c));
     }
     if (!digits) return 0.0;
-    // An exponent marker without digits does not belong to the number.
-    while (!number.empty() && (number.back() == 'e' || number.back() == '-' || number.back() == '+') &&
-           exponent && !exponentDigits)
-        number.pop_back();
-    double value = std::strtod(number.c_str(), nullptr);
-    return std::isfinite(value) ? value : 0.0;
+    wchar_t marker = peek();
+    if (marker == L'E' || marker == L'e' || marker == L'D' || marker == L'd') {
+        std::size_t mark = i++;
+        skipBlanks();
+        bool negativeExponent = false;
+        if (peek() == L'-' || peek() == L'+') {
+            negativeExponent = peek() == L'-';
+            ++i;
+            skipBlanks();
+        }
+        int exponent = 0;
+        bool exponentDigits = false;
+        for (; i < text.size() && isDigit(text[i]); ++i, skipBlanks()) {
+            exponentDigits = true;
+            if (exponent < 100000) exponent = exponent * 10 + (text[i] - L'0');
+        }
+        // A marker without digits does not belong to the number.
+        if (exponentDigits) scale += negativeExponent ? -exponent : exponent;
+        else i = mark;
+    }
+    double value = mantissa;
+    for (; scale > 0 && std::isfinite(value); --scale) value *= 10.0;
+    for (; scale < 0 && value != 0.0; ++scale) value /= 10.0;
+    if (!std::isfinite(value)) return 0.0;
+    return negative ? -value : value;
 }
 
 std::wstring Trim(std::wstring_view text) {

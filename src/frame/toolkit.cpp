@@ -718,7 +718,11 @@ void End() {
 }
 
 void raiseError(int number, const std::wstring& description) {
-    std::wstring text = L"Run-time error '" + std::to_wstring(number) + L"':\n\n" + description;
+    std::wstring digits;
+    for (unsigned n = static_cast<unsigned>(number < 0 ? -number : number); digits.empty() || n;
+         n /= 10)
+        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + n % 10));
+    std::wstring text = L"Run-time error '" + digits + L"':\n\n" + description;
     os().MessageBoxW(0, text.c_str(), App::Title().c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
     End();
 }

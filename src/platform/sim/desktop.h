@@ -1,0 +1,307 @@
+// The simulated desktop: an in-memory model of the Windows desktop that host tests install
+// as the platform. It keeps windows (z-order, topmost band, regions, styles), the cursor,
+// the foreground window and its rules, the keyboard, timers on a clock only the test moves,
+// GDI objects with pixel surfaces, and profile files in a real temporary folder.
+//
+// Tests drive it as a person drives a desktop (put the cursor here, press here, let 100 ms
+// pass) and read what a person would see or what another program's window received.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace ep::sim {
+
+// Raised by ExitProcess: the program has ended with this code.
+struct ProgramEnded {
+    std::uint32_t exitCode;
+};
+
+// Raised by GetMessageW when a modal loop waits and nothing (not even onIdle) gives it work.
+struct SimStalled : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct KeyEvent {
+    Hwnd target;         // foreground window when the key was injected, 0 if none
+    std::uint16_t vk;    // 0 for a KEYEVENTF_UNICODE event
+    bool up;
+    wchar_t unicode;     // the character of a KEYEVENTF_UNICODE event, else 0
+    std::uint32_t flags; // KEYEVENTF_* as given
+    bool viaSendInput;
+};
+
+struct MessageBoxRecord {
+    Hwnd owner;
+    std::wstring text, caption;
+    std::uint32_t type;
+};
+
+struct MenuItemRecord {
+    std::wstring text;
+    std::uint32_t flags; // as appended, MF_CHECKED reflecting CheckMenuItem
+    std::uintptr_t id;
+};
+
+struct MenuRecord {
+    std::vector<MenuItemRecord> items;
+    Point at;
+    std::uint32_t flags;
+    Hwnd owner;
+};
+
+class Desktop : public Platform {
+  public:
+    // Installs itself with setPlatform(this); the destructor uninstalls it and removes its
+    // temporary folder.
+    explicit Desktop(int screenWidth = 1280, int screenHeight = 1024);
+    ~Desktop() override;
+    Desktop(const Desktop&) = delete;
+    Desktop& operator=(const Desktop&) = delete;
+
+    // ---- files: a real temporary folder stands for the drives; "C:\x\y" is root()/C/x/y
+    std::filesystem::path root() const;
+    std::filesystem::path hostPath(const std::wstring& windowsPath) const;
+    void setExePath(const std::wstring& windowsPath); // default C:\Tools\edgepad.exe
+    void setHidden(const std::wstring& windowsPath, bool hidden);
+    void setSystem(const std::wstring& windowsPath, bool system);
+    // Read-only as Windows sees it (the host tests may run as root, who ignores modes):
+    // a read-only file cannot be rewritten, a read-only folder takes no new files.
+    void setReadOnly(const std::wstring& windowsPath, bool readOnly);
+
+    // ---- screen
+    void setTwipsPerPixel(int twips); // 15 -> 96 dpi, 12 -> 120 dpi
+    void setScreenSize(int width, int height);
+    void addMonitorRight(int width, int height);
+    void addMonitor(Rect screenRect); // anywhere, e.g. left of the primary (negative x)
+
+    // ---- other programs' windows: no window procedure, they record what they receive
+    Hwnd addWindow(const std::string& className, const std::string& title, Rect screenRect,
+                   Hwnd parent = 0,
+                   std::uint32_t style = WS_VISIBLE | WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS,
+                   std::uint32_t exStyle = 0);
+    void closeWindow(Hwnd hwnd); // as if that program destroyed it
+    void setWindowTitle(Hwnd hwnd, const std::string& title);
+    void setWindowStyle(Hwnd hwnd, std::uint32_t style);
+    void setOwner(Hwnd hwnd, Hwnd owner);
+    void moveWindow(Hwnd hwnd, Rect screenRect);
+    Hwnd findWindow(const std::string& className, const std::string& title) const;
+    std::vector<Hwnd> topLevelWindows() const; // z-order, uppermost first
+    std::vector<Hwnd> childWindows(Hwnd parent) const; // z-order, uppermost first
+    bool windowExists(Hwnd hwnd) const;
+    std::vector<std::uint32_t> messagesReceived(Hwnd hwnd) const;
+    std::vector<Msg> messageLog(Hwnd hwnd) const; // the same, with parameters
+
+    // Reading a window without counting platform calls.
+    Rect windowRect(Hwnd hwnd) const; // screen pixels
+    std::string windowTitle(Hwnd hwnd) const;
+    std::string windowClass(Hwnd hwnd) const; // as the window was created ("BUTTON")
+    std::uint32_t windowStyle(Hwnd hwnd) const;
+    std::uint32_t windowExStyle(Hwnd hwnd) const;
+    bool windowVisible(Hwnd hwnd) const; // WS_VISIBLE on it and on every ancestor
+    bool windowIconic(Hwnd hwnd) const;
+
+    // ---- cursor and input, as a person does it; each press dispatches what it causes
+    void setCursor(int x, int y);
+    Point cursor() const;
+    void failCursorReads(bool fail);
+    void press(int button, int x, int y); // 1 left, 2 right, 4 middle
+    void release(int button, int x, int y);
+    void click(int button, int x, int y);
+    void doubleClick(int x, int y);
+    void pressKey(std::uint16_t vk); // down and up, to the foreground window
+    void holdKey(std::uint16_t vk);  // down only (e.g. Alt or Shift held for a click)
+    void releaseKey(std::uint16_t vk);
+
+    // ---- time: only the test moves it
+    void advance(std::uint32_t ms);
+    void pump();
+    std::uint32_t now() const;
+    bool timerArmed(Hwnd hwnd, std::uintptr_t id) const;
+    std::uint32_t timerInterval(Hwnd hwnd, std::uintptr_t id) const; // 0 when not armed
+    std::size_t queuedMessages() const;
+    bool quitPosted() const;
+    int quitCode() const;
+
+    // ---- foreground
+    Hwnd foreground() const;
+    Hwnd focus() const;
+    void activate(Hwnd hwnd); // as the user does: always works, at once
+    void refuseForegroundChanges(bool refuse);
+    void setForegroundLag(std::uint32_t ms);
+
+    // ---- keys
+    const std::vector<KeyEvent>& keyEvents() const; // injected ones only
+    std::vector<KeyEvent> keysReceivedBy(Hwnd hwnd) const; // injected and pressed by the user
+    bool keyIsDown(std::uint16_t vk) const;
+    std::vector<std::uint32_t> beeps;
+
+    // ---- regions, GDI
+    int liveRegions() const;
+    int liveGdiObjects() const;
+    int doubleDeletes() const;                 // DeleteObject/DeleteDC of a dead handle
+    std::vector<std::string> gdiErrors() const; // every misuse, described
+    bool windowRegionContains(Hwnd hwnd, int x, int y) const;
+    std::vector<Rect> windowRegionRects(Hwnd hwnd) const;
+    bool windowHasRegion(Hwnd hwnd) const;
+    std::vector<Rect> regionRects(Hrgn region) const;
+    std::uint32_t bitmapPixel(Hbitmap bitmap, int x, int y) const; // 0x00RRGGBB
+    std::uint32_t dcPixel(Hdc hdc, int x, int y) const;
+    std::uint32_t windowPixel(Hwnd hwnd, int x, int y) const; // client pixels
+    Point bitmapSize(Hbitmap bitmap) const;
+
+    // ---- message boxes, popup menus, modal loops
+    std::vector<MessageBoxRecord> messageBoxes;
+    std::function<int(const MessageBoxRecord&)> onMessageBox; // answer; default IDOK
+    std::vector<MenuRecord> menusShown;
+    std::function<std::uintptr_t(const MenuRecord&)> onPopupMenu; // chosen id, 0 dismissed
+    std::function<void()> onIdle;
+    int liveMenus() const;
+
+    // ---- kernel
+    void setOtherInstanceRunning(bool running);
+    int liveKernelHandles() const;
+
+    // ---- cost accounting for benchmarks
+    std::uint64_t callCount() const;
+    std::map<std::string, std::uint64_t> callCounts() const;
+    void resetCallCounts();
+
+    // ---- Platform
+    std::uint16_t RegisterClassExW(const WindowClass& wc) override;
+    Hwnd CreateWindowExW(std::uint32_t exStyle, const wchar_t* className,
+                         const wchar_t* windowName, std::uint32_t style, int x, int y, int width,
+                         int height, Hwnd parent, std::intptr_t menuOrId) override;
+    bool DestroyWindow(Hwnd hwnd) override;
+    std::intptr_t DefWindowProcW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                                 std::intptr_t lParam) override;
+    std::intptr_t SendMessageW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                               std::intptr_t lParam) override;
+    bool PostMessageW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                      std::intptr_t lParam) override;
+    int GetMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin,
+                    std::uint32_t filterMax) override;
+    bool PeekMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin, std::uint32_t filterMax,
+                      std::uint32_t removeMsg) override;
+    bool TranslateMessage(const Msg* msg) override;
+    std::intptr_t DispatchMessageW(const Msg* msg) override;
+    bool IsDialogMessageW(Hwnd dialog, Msg* msg) override;
+    void PostQuitMessage(int exitCode) override;
+
+    bool ShowWindow(Hwnd hwnd, int cmdShow) override;
+    bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy,
+                      std::uint32_t flags) override;
+    bool GetWindowRect(Hwnd hwnd, Rect* rect) override;
+    bool GetClientRect(Hwnd hwnd, Rect* rect) override;
+    bool AdjustWindowRectEx(Rect* rect, std::uint32_t style, bool menu,
+                            std::uint32_t exStyle) override;
+    Hwnd WindowFromPoint(Point point) override;
+    Hwnd GetParent(Hwnd hwnd) override;
+    int GetClassNameA(Hwnd hwnd, char* buffer, int maxCount) override;
+    int GetWindowTextA(Hwnd hwnd, char* buffer, int maxCount) override;
+    bool SetWindowTextW(Hwnd hwnd, const wchar_t* text) override;
+    std::int32_t GetWindowLongA(Hwnd hwnd, int index) override;
+    bool IsWindow(Hwnd hwnd) override;
+    bool IsWindowVisible(Hwnd hwnd) override;
+    bool IsIconic(Hwnd hwnd) override;
+    bool EnableWindow(Hwnd hwnd, bool enable) override;
+    Hwnd SetFocus(Hwnd hwnd) override;
+    Hwnd GetForegroundWindow() override;
+    bool SetForegroundWindow(Hwnd hwnd) override;
+    bool EnumWindows(WndEnumProc proc, std::intptr_t lParam) override;
+    std::uint32_t GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) override;
+    int SetWindowRgn(Hwnd hwnd, Hrgn region, bool redraw) override;
+    int GetWindowRgn(Hwnd hwnd, Hrgn region) override;
+    bool InvalidateRect(Hwnd hwnd, const Rect* rect, bool erase) override;
+    bool UpdateWindow(Hwnd hwnd) override;
+    Hdc BeginPaint(Hwnd hwnd, PaintStruct* paint) override;
+    bool EndPaint(Hwnd hwnd, const PaintStruct* paint) override;
+    Hdc GetDC(Hwnd hwnd) override;
+    int ReleaseDC(Hwnd hwnd, Hdc hdc) override;
+    int GetSystemMetrics(int index) override;
+    bool GetCursorPos(Point* point) override;
+    std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) override;
+    bool KillTimer(Hwnd hwnd, std::uintptr_t id) override;
+    int MessageBoxW(Hwnd owner, const wchar_t* text, const wchar_t* caption,
+                    std::uint32_t type) override;
+    bool MessageBeep(std::uint32_t type) override;
+    Hicon LoadIconW(int resourceId) override;
+    Hbrush GetSysColorBrush(int index) override;
+    ColorRef GetSysColor(int index) override;
+
+    Hmenu CreatePopupMenu() override;
+    bool AppendMenuW(Hmenu menu, std::uint32_t flags, std::uintptr_t id,
+                     const wchar_t* text) override;
+    std::uint32_t CheckMenuItem(Hmenu menu, std::uint32_t id, std::uint32_t check) override;
+    int TrackPopupMenu(Hmenu menu, std::uint32_t flags, int x, int y, Hwnd owner) override;
+    bool DestroyMenu(Hmenu menu) override;
+
+    void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
+                     std::uintptr_t extraInfo) override;
+    std::uint32_t SendInput(std::uint32_t count, const KeyboardInput* inputs) override;
+    std::int16_t VkKeyScanW(wchar_t ch) override;
+    std::int16_t GetKeyState(int vk) override;
+
+    Hrgn ExtCreateRegion(const XForm* xform, std::uint32_t count, const void* data) override;
+    Hrgn CreateRectRgn(int left, int top, int right, int bottom) override;
+    int CombineRgn(Hrgn dest, Hrgn src1, Hrgn src2, int mode) override;
+    int OffsetRgn(Hrgn region, int x, int y) override;
+    bool PtInRegion(Hrgn region, int x, int y) override;
+    std::uint32_t GetRegionData(Hrgn region, std::uint32_t count, void* data) override;
+    bool DeleteObject(Hgdiobj object) override;
+    int SelectClipRgn(Hdc hdc, Hrgn region) override;
+    Hdc CreateCompatibleDC(Hdc hdc) override;
+    bool DeleteDC(Hdc hdc) override;
+    Hgdiobj SelectObject(Hdc hdc, Hgdiobj object) override;
+    Hbitmap CreateDIBSection(Hdc hdc, int width, int height, void** bits) override;
+    int GetObjectW(Hgdiobj object, int size, void* buffer) override;
+    bool BitBlt(Hdc dest, int x, int y, int width, int height, Hdc src, int srcX, int srcY,
+                std::uint32_t rop) override;
+    int FillRect(Hdc hdc, const Rect* rect, Hbrush brush) override;
+    Hbrush CreateSolidBrush(ColorRef color) override;
+    Hfont CreateFontW(int height, int width, int escapement, int orientation, int weight,
+                      std::uint32_t italic, std::uint32_t underline, std::uint32_t strikeOut,
+                      std::uint32_t charSet, std::uint32_t outPrecision,
+                      std::uint32_t clipPrecision, std::uint32_t quality,
+                      std::uint32_t pitchAndFamily, const wchar_t* faceName) override;
+    int GetDeviceCaps(Hdc hdc, int index) override;
+    bool GdiFlush() override;
+    Handle LoadImageW(const wchar_t* name, std::uint32_t type, int cx, int cy,
+                      std::uint32_t flags) override;
+    bool DrawIconEx(Hdc hdc, int x, int y, Hicon icon, int cx, int cy) override;
+
+    std::uint32_t GetPrivateProfileStringA(const char* appName, const char* keyName,
+                                           const char* defaultValue, char* returned,
+                                           std::uint32_t size, const char* fileName) override;
+    bool WritePrivateProfileStringA(const char* appName, const char* keyName, const char* value,
+                                    const char* fileName) override;
+    void Sleep(std::uint32_t ms) override;
+    std::uint32_t GetTickCount() override;
+    std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) override;
+    std::uint32_t GetFileAttributesW(const wchar_t* path) override;
+    Handle CreateMutexW(bool initialOwner, const wchar_t* name) override;
+    std::uint32_t GetLastError() override;
+    Handle OpenProcess(std::uint32_t access, bool inherit, std::uint32_t processId) override;
+    std::uint32_t WaitForInputIdle(Handle process, std::uint32_t ms) override;
+    bool CloseHandle(Handle handle) override;
+    int WideCharToMultiByte(std::uint32_t codePage, const wchar_t* wide, int wideCount,
+                            char* narrow, int narrowSize) override;
+    int MultiByteToWideChar(std::uint32_t codePage, const char* narrow, int narrowCount,
+                            wchar_t* wide, int wideSize) override;
+    [[noreturn]] void ExitProcess(std::uint32_t exitCode) override;
+
+    struct State; // the model itself, in desktop_state.h
+
+  private:
+    std::unique_ptr<State> s_;
+};
+
+} // namespace ep::sim

@@ -1,0 +1,271 @@
+// The model behind Desktop, shared by its implementation files. Nothing here counts as a
+// platform call; the Desktop methods count on entry and then work through these helpers.
+#pragma once
+
+#include "platform/sim/desktop.h"
+#include "platform/sim/region_set.h"
+
+#include <deque>
+#include <set>
+#include <utility>
+
+namespace ep::sim {
+
+constexpr std::uint32_t ownProcessId = 1000;
+constexpr std::uint32_t WM_SIZE_ = 0x0005;
+constexpr std::uint32_t WM_SETTEXT_ = 0x000C;
+constexpr std::uint32_t WM_GETTEXT_ = 0x000D;
+constexpr std::uint32_t WM_NCDESTROY_ = 0x0082;
+constexpr int GWL_ID_ = -12;
+constexpr std::uintptr_t WA_INACTIVE_ = 0;
+constexpr std::uintptr_t WA_ACTIVE_ = 1;
+constexpr std::uintptr_t WA_CLICKACTIVE_ = 2;
+constexpr std::intptr_t MA_ACTIVATE_ = 1;
+constexpr std::intptr_t MA_ACTIVATEANDEAT_ = 2;
+constexpr std::intptr_t MA_NOACTIVATEANDEAT_ = 4;
+constexpr std::uint32_t SWP_FRAMECHANGED_ = 0x0020;
+constexpr std::uint32_t MF_BYPOSITION_ = 0x0400;
+constexpr std::uint32_t MF_GRAYED_ = 0x0001;
+constexpr std::uint32_t MF_DISABLED_ = 0x0002;
+constexpr std::uint16_t VK_PACKET_ = 0xE7;
+constexpr int iconicPosition = -32000;
+
+enum class WindowKind {
+    Program, // created by the program from a registered class: has a window procedure
+    Native,  // a system control the program created ("BUTTON", "STATIC")
+    Foreign, // another program's window, added by the test
+};
+
+struct Window {
+    Hwnd hwnd = 0;
+    WindowKind kind = WindowKind::Foreign;
+    std::string className; // as GetClassNameA reports it
+    std::string title;     // ANSI bytes
+    std::uint32_t classStyle = 0;
+    WndProc proc = nullptr;
+    Hbrush background = 0;
+    Rect rect;        // top-level: screen pixels; child: parent-client pixels
+    Rect restoreRect; // where an iconic window goes back to
+    Hwnd parent = 0;  // child windows
+    Hwnd owner = 0;   // owned top-level windows
+    std::uint32_t style = 0;
+    std::uint32_t exStyle = 0;
+    std::intptr_t id = 0;
+    std::uint32_t processId = 0;
+    std::vector<Hwnd> children; // uppermost first
+    Hrgn region = 0;            // owned by the window once set
+    std::vector<std::uint32_t> surface; // client pixels, 0x00RRGGBB
+    int surfaceWidth = 0;
+    int surfaceHeight = 0;
+    bool invalid = false;
+    bool erase = false;
+    bool buttonPressed = false; // a native button between its down and up
+    bool windowMenuOpen = false; // a foreign window after Alt+Space
+    std::uintptr_t controlIcon = 0;
+    std::uintptr_t font = 0;
+    std::vector<Msg> received; // foreign windows: every message sent or posted
+};
+
+struct WindowClassInfo {
+    std::string name;
+    WindowClass wc;
+    std::uint16_t atom = 0;
+};
+
+struct Insets {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+enum class GdiKind { Region, Bitmap, Brush, Font, Dc };
+
+struct GdiObject {
+    GdiKind kind = GdiKind::Region;
+    bool stock = false;
+    // region
+    RegionSet region;
+    Hwnd ownerWindow = 0; // a window region: the system deletes it
+    // bitmap: 32-bit top-down pixels, BGRA bytes, i.e. 0xAARRGGBB words
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+    Hdc selectedInto = 0;
+    // brush
+    ColorRef color = 0;
+    // device context
+    bool memoryDc = false;
+    bool paintDc = false;
+    Hwnd window = 0; // a window DC, or 0 for a memory DC or the screen
+    Hbitmap bitmap = 0;
+    Hgdiobj brush = 0;
+    Hgdiobj font = 0;
+    bool clipped = false;
+    RegionSet clip;
+};
+
+struct MenuModel {
+    std::vector<MenuItemRecord> items;
+};
+
+struct TimerModel {
+    std::uint32_t interval = 0;
+    std::uint64_t due = 0;
+};
+
+struct KernelObject {
+    bool mutex = false;
+    std::wstring name;
+};
+
+struct Desktop::State {
+    explicit State(Desktop& desktop) : self(desktop) {}
+    Desktop& self;
+
+    // files
+    std::filesystem::path rootFolder;
+    std::wstring exePath = L"C:\\Tools\\edgepad.exe";
+    std::set<std::string> hidden, system, readOnly; // host path strings
+
+    // screen
+    int twips = 15;
+    std::vector<Rect> monitors; // primary first
+
+    // windows
+    std::map<Hwnd, std::unique_ptr<Window>> windows;
+    std::vector<Hwnd> topLevel; // uppermost first; topmost band first
+    std::map<std::string, WindowClassInfo> classes; // by lower-case name
+    std::uint16_t nextAtom = 0xC000;
+    std::intptr_t nextHandle = 0x10000;
+    std::uint32_t nextProcessId = 2000;
+
+    // input and messages
+    Point cursorPos;
+    bool failCursor = false;
+    std::deque<Msg> queue;
+    bool quit = false;
+    int quitExitCode = 0;
+    std::uint64_t clock = 0;
+    std::map<std::pair<Hwnd, std::uintptr_t>, TimerModel> timers;
+    std::uintptr_t nextThreadTimerId = 1;
+    bool inIdle = false;
+    std::uint64_t dispatched = 0;
+    Hwnd pressTarget[5] = {};
+    std::vector<std::pair<Hwnd, std::vector<Msg>>> closedLogs; // foreign windows gone
+
+    // foreground and focus
+    Hwnd fg = 0;
+    Hwnd focusWindow = 0;
+    bool refuse = false;
+    std::uint32_t lag = 0;
+    Hwnd pendingFg = 0;
+    std::uint64_t pendingDue = 0;
+
+    // keys
+    std::vector<KeyEvent> injected;
+    std::vector<KeyEvent> allKeys;
+    bool down[256] = {};
+    bool toggled[256] = {};
+
+    // GDI
+    std::map<Handle, GdiObject> gdi;
+    std::set<Handle> deleted;
+    std::vector<std::string> errors;
+    int doubleDeleteCount = 0;
+    Hbitmap stockBitmap = 0;
+    Hgdiobj stockBrush = 0;
+    Hgdiobj stockFont = 0;
+    std::map<int, Hbrush> sysBrushes;
+    std::map<int, Hicon> icons;
+    std::map<Hmenu, MenuModel> menus;
+
+    // kernel
+    bool otherInstance = false;
+    std::uint32_t lastError = 0;
+    std::map<Handle, KernelObject> kernel;
+
+    std::map<std::string, std::uint64_t> calls;
+
+    // ---- helpers (desktop.cpp)
+    std::intptr_t newHandle() { return nextHandle += 4; }
+    void count(const char* name) { ++calls[name]; }
+    Window* find(Hwnd hwnd) const;
+    Window* root(Window* w) const;
+    bool isAncestor(Hwnd ancestor, Hwnd hwnd) const; // ancestor == hwnd counts
+    Insets frame(std::uint32_t style, std::uint32_t exStyle) const;
+    Rect screenRect(const Window& w) const;
+    Point clientOrigin(const Window& w) const;
+    Rect clientRect(const Window& w) const;
+    bool visible(const Window& w) const;
+    bool enabled(const Window& w) const;
+    std::vector<Hwnd>& siblings(Window& w);
+    void placeTopLevel(Hwnd hwnd, bool topmost);
+    void resizeSurface(Window& w);
+    Hwnd hitTest(Point pt) const;
+    Hwnd nextActivatable(Hwnd except) const;
+    bool canActivate(const Window& w) const;
+
+    std::intptr_t send(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+    bool post(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+    void receiveForeign(Window& w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t defProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t nativeProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                             std::intptr_t lParam);
+    std::intptr_t dispatch(const Msg& msg);
+    bool matches(const Msg& msg, Hwnd hwnd, std::uint32_t min, std::uint32_t max) const;
+    bool takeMessage(Msg* msg, Hwnd hwnd, std::uint32_t min, std::uint32_t max, bool remove);
+    Hwnd paintPending(Hwnd filter) const;
+    void pumpAll();
+    void pumpIfAllowed() {
+        if (!inIdle) pumpAll();
+    }
+    void paintNow(Hwnd hwnd);
+    bool translate(const Msg& msg);
+    void hide(Hwnd hwnd);
+
+    void destroy(Hwnd hwnd, bool byProgram);
+    void closeForeign(Hwnd hwnd);
+    void minimize(Hwnd hwnd);
+    void restore(Hwnd hwnd);
+
+    void setForeground(Hwnd hwnd, bool byClick);
+    void resolvePendingForeground();
+    bool requestForeground(Hwnd hwnd);
+    void raise(Hwnd hwnd);
+
+    void postDueTimers();
+    void runTo(std::uint64_t target, bool dispatch);
+    void removeQueued(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, bool anyWParam);
+
+    void keyEvent(std::uint16_t vk, bool up, wchar_t unicode, std::uint32_t flags,
+                  bool viaSendInput, bool injectedByProgram);
+    void mouse(int button, int x, int y, bool up, bool doubleClick);
+
+    // ---- GDI helpers (desktop_gdi.cpp)
+    Handle addGdi(GdiObject object);
+    GdiObject* gdiObject(Handle handle, GdiKind kind);
+    const GdiObject* gdiObject(Handle handle, GdiKind kind) const;
+    void systemDeletesRegion(Hrgn region);
+    void error(const std::string& what) { errors.push_back(what); }
+    std::uint32_t* surfacePixel(GdiObject& dc, int x, int y, int* width, int* height);
+    bool dcAllows(const GdiObject& dc, int x, int y) const;
+    std::uint32_t sysColor(int index) const;
+    void fillWindow(Window& w, std::uint32_t rgb);
+    Hbrush sysBrush(int index);
+    Hdc beginPaint(Hwnd hwnd, PaintStruct* paint);
+    void endPaint(const PaintStruct& paint);
+
+    // ---- files (desktop_kernel.cpp)
+    std::filesystem::path hostPath(const std::wstring& windowsPath) const;
+    bool writable(const std::filesystem::path& path) const;
+};
+
+std::string narrow(const std::wstring& text); // UTF-8, the sim's ANSI code page
+std::wstring widen(const std::string& text);
+std::string lower(std::string text);
+inline std::uint32_t rgbOf(ColorRef color) {
+    return ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
+}
+inline std::intptr_t makeLParam(int lo, int hi) {
+    return std::intptr_t(std::uint32_t(std::uint16_t(lo)) | (std::uint32_t(std::uint16_t(hi)) << 16));
+}
+
+} // namespace ep::sim

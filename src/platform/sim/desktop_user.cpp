@@ -1,0 +1,396 @@
+// The remaining user32 calls of the simulated desktop: window queries, focus and
+// foreground, timers, message boxes, menus and the keyboard.
+#include "platform/sim/desktop_state.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ep::sim {
+
+namespace {
+
+int copyText(const std::string& text, char* buffer, int maxCount) {
+    if (!buffer || maxCount <= 0) return 0;
+    int n = std::min(int(text.size()), maxCount - 1);
+    std::memcpy(buffer, text.data(), std::size_t(n));
+    buffer[n] = '\0';
+    return n;
+}
+
+} // namespace
+
+bool Desktop::GetWindowRect(Hwnd hwnd, Rect* rect) {
+    s_->count("GetWindowRect");
+    Window* w = s_->find(hwnd);
+    if (!w || !rect) return false;
+    *rect = s_->screenRect(*w);
+    return true;
+}
+
+bool Desktop::GetClientRect(Hwnd hwnd, Rect* rect) {
+    s_->count("GetClientRect");
+    Window* w = s_->find(hwnd);
+    if (!w || !rect) return false;
+    *rect = s_->clientRect(*w);
+    return true;
+}
+
+bool Desktop::AdjustWindowRectEx(Rect* rect, std::uint32_t style, bool menu,
+                                 std::uint32_t exStyle) {
+    s_->count("AdjustWindowRectEx");
+    if (!rect) return false;
+    Insets in = s_->frame(style, exStyle);
+    rect->left -= in.left;
+    rect->top -= in.top + (menu ? 20 : 0);
+    rect->right += in.right;
+    rect->bottom += in.bottom;
+    return true;
+}
+
+Hwnd Desktop::WindowFromPoint(Point point) {
+    s_->count("WindowFromPoint");
+    return s_->hitTest(point);
+}
+
+Hwnd Desktop::GetParent(Hwnd hwnd) {
+    s_->count("GetParent");
+    Window* w = s_->find(hwnd);
+    if (!w) return 0;
+    if (w->parent) return w->parent;
+    // A top-level window reports its owner only when it is a popup, as on Windows.
+    return (w->style & WS_POPUP) ? w->owner : 0;
+}
+
+int Desktop::GetClassNameA(Hwnd hwnd, char* buffer, int maxCount) {
+    s_->count("GetClassNameA");
+    Window* w = s_->find(hwnd);
+    std::string name = w ? w->className : std::string();
+    // System classes report their registered spelling, whatever spelling created them.
+    if (w && w->kind == WindowKind::Native) name = lower(name) == "button" ? "Button" : "Static";
+    return copyText(name, buffer, maxCount);
+}
+
+int Desktop::GetWindowTextA(Hwnd hwnd, char* buffer, int maxCount) {
+    s_->count("GetWindowTextA");
+    Window* w = s_->find(hwnd);
+    return copyText(w ? w->title : std::string(), buffer, maxCount);
+}
+
+bool Desktop::SetWindowTextW(Hwnd hwnd, const wchar_t* text) {
+    s_->count("SetWindowTextW");
+    Window* w = s_->find(hwnd);
+    if (!w) return false;
+    w->title = text ? narrow(text) : std::string();
+    w->invalid = true;
+    return true;
+}
+
+std::int32_t Desktop::GetWindowLongA(Hwnd hwnd, int index) {
+    s_->count("GetWindowLongA");
+    Window* w = s_->find(hwnd);
+    if (!w) return 0;
+    switch (index) {
+    case GWL_STYLE: return std::int32_t(w->style);
+    case GWL_EXSTYLE: return std::int32_t(w->exStyle);
+    case GWL_ID_: return std::int32_t(w->id);
+    default: return 0;
+    }
+}
+
+bool Desktop::IsWindow(Hwnd hwnd) {
+    s_->count("IsWindow");
+    return s_->find(hwnd) != nullptr;
+}
+
+bool Desktop::IsWindowVisible(Hwnd hwnd) {
+    s_->count("IsWindowVisible");
+    Window* w = s_->find(hwnd);
+    return w && s_->visible(*w);
+}
+
+bool Desktop::IsIconic(Hwnd hwnd) {
+    s_->count("IsIconic");
+    Window* w = s_->find(hwnd);
+    return w && (w->style & WS_MINIMIZE);
+}
+
+bool Desktop::EnableWindow(Hwnd hwnd, bool enable) {
+    s_->count("EnableWindow");
+    Window* w = s_->find(hwnd);
+    if (!w) return false;
+    bool wasDisabled = w->style & WS_DISABLED;
+    if (enable) {
+        w->style &= ~WS_DISABLED;
+    } else {
+        w->style |= WS_DISABLED;
+        if (s_->focusWindow && s_->isAncestor(hwnd, s_->focusWindow)) s_->focusWindow = 0;
+    }
+    return wasDisabled;
+}
+
+Hwnd Desktop::SetFocus(Hwnd hwnd) {
+    s_->count("SetFocus");
+    Hwnd previous = s_->focusWindow;
+    if (!hwnd) {
+        s_->focusWindow = 0;
+        return previous;
+    }
+    Window* w = s_->find(hwnd);
+    if (!w || w->kind == WindowKind::Foreign) return 0; // another thread's window
+    s_->focusWindow = hwnd;
+    return previous;
+}
+
+Hwnd Desktop::GetForegroundWindow() {
+    s_->count("GetForegroundWindow");
+    s_->resolvePendingForeground();
+    return s_->find(s_->fg) ? s_->fg : 0;
+}
+
+bool Desktop::SetForegroundWindow(Hwnd hwnd) {
+    s_->count("SetForegroundWindow");
+    return s_->requestForeground(hwnd);
+}
+
+bool Desktop::EnumWindows(WndEnumProc proc, std::intptr_t lParam) {
+    s_->count("EnumWindows");
+    if (!proc) return false;
+    std::vector<Hwnd> snapshot = s_->topLevel;
+    for (Hwnd hwnd : snapshot)
+        if (s_->find(hwnd) && !proc(hwnd, lParam)) return false;
+    return true;
+}
+
+std::uint32_t Desktop::GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* processId) {
+    s_->count("GetWindowThreadProcessId");
+    Window* w = s_->find(hwnd);
+    if (!w) return 0;
+    if (processId) *processId = w->processId;
+    return w->processId + 1;
+}
+
+bool Desktop::InvalidateRect(Hwnd hwnd, const Rect*, bool erase) {
+    s_->count("InvalidateRect");
+    if (!hwnd) {
+        for (auto& [h, w] : s_->windows)
+            if (w->kind != WindowKind::Foreign) {
+                w->invalid = true;
+                w->erase = w->erase || erase;
+            }
+        return true;
+    }
+    Window* w = s_->find(hwnd);
+    if (!w) return false;
+    w->invalid = true;
+    w->erase = w->erase || erase;
+    return true;
+}
+
+bool Desktop::UpdateWindow(Hwnd hwnd) {
+    s_->count("UpdateWindow");
+    if (!s_->find(hwnd)) return false;
+    s_->paintNow(hwnd);
+    return true;
+}
+
+int Desktop::GetSystemMetrics(int index) {
+    s_->count("GetSystemMetrics");
+    const Rect& primary = s_->monitors[0];
+    Rect box = primary;
+    for (const Rect& m : s_->monitors) {
+        box.left = std::min(box.left, m.left);
+        box.top = std::min(box.top, m.top);
+        box.right = std::max(box.right, m.right);
+        box.bottom = std::max(box.bottom, m.bottom);
+    }
+    switch (index) {
+    case SM_CXSCREEN: return primary.right - primary.left;
+    case SM_CYSCREEN: return primary.bottom - primary.top;
+    case SM_XVIRTUALSCREEN: return box.left;
+    case SM_YVIRTUALSCREEN: return box.top;
+    case SM_CXVIRTUALSCREEN: return box.right - box.left;
+    case SM_CYVIRTUALSCREEN: return box.bottom - box.top;
+    case SM_CXDOUBLECLK:
+    case SM_CYDOUBLECLK: return 4;
+    default: return 0;
+    }
+}
+
+bool Desktop::GetCursorPos(Point* point) {
+    s_->count("GetCursorPos");
+    if (s_->failCursor || !point) return false;
+    *point = s_->cursorPos;
+    return true;
+}
+
+std::uintptr_t Desktop::SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) {
+    s_->count("SetTimer");
+    if (hwnd) {
+        Window* w = s_->find(hwnd);
+        if (!w || w->kind == WindowKind::Foreign) return 0;
+    } else {
+        id = s_->nextThreadTimerId++;
+    }
+    // USER_TIMER_MINIMUM: shorter intervals are raised to 10 ms.
+    std::uint32_t interval = std::max<std::uint32_t>(elapseMs, 10);
+    s_->timers[{hwnd, id}] = TimerModel{interval, s_->clock + interval};
+    return id ? id : 1;
+}
+
+bool Desktop::KillTimer(Hwnd hwnd, std::uintptr_t id) {
+    s_->count("KillTimer");
+    s_->removeQueued(hwnd, WM_TIMER, id, false);
+    return s_->timers.erase({hwnd, id}) != 0;
+}
+
+int Desktop::MessageBoxW(Hwnd owner, const wchar_t* text, const wchar_t* caption,
+                         std::uint32_t type) {
+    s_->count("MessageBoxW");
+    MessageBoxRecord record{owner, text ? text : L"", caption ? caption : L"Error", type};
+    messageBoxes.push_back(record);
+    return onMessageBox ? onMessageBox(record) : IDOK;
+}
+
+bool Desktop::MessageBeep(std::uint32_t type) {
+    s_->count("MessageBeep");
+    beeps.push_back(type);
+    return true;
+}
+
+Hicon Desktop::LoadIconW(int resourceId) {
+    s_->count("LoadIconW");
+    // Icons from the module are shared: the same handle each time, never destroyed.
+    auto it = s_->icons.find(resourceId);
+    if (it != s_->icons.end()) return it->second;
+    return s_->icons[resourceId] = s_->newHandle();
+}
+
+// ---------------------------------------------------------------- menus
+
+Hmenu Desktop::CreatePopupMenu() {
+    s_->count("CreatePopupMenu");
+    Hmenu menu = s_->newHandle();
+    s_->menus[menu] = {};
+    return menu;
+}
+
+bool Desktop::AppendMenuW(Hmenu menu, std::uint32_t flags, std::uintptr_t id, const wchar_t* text) {
+    s_->count("AppendMenuW");
+    auto it = s_->menus.find(menu);
+    if (it == s_->menus.end()) return false;
+    std::wstring label = (flags & MF_SEPARATOR) || !text ? L"" : text;
+    it->second.items.push_back({label, flags, (flags & MF_SEPARATOR) ? 0 : id});
+    return true;
+}
+
+std::uint32_t Desktop::CheckMenuItem(Hmenu menu, std::uint32_t id, std::uint32_t check) {
+    s_->count("CheckMenuItem");
+    auto it = s_->menus.find(menu);
+    if (it == s_->menus.end()) return 0xFFFFFFFF;
+    auto& items = it->second.items;
+    MenuItemRecord* item = nullptr;
+    if (check & MF_BYPOSITION_) {
+        if (id < items.size()) item = &items[id];
+    } else {
+        for (auto& candidate : items)
+            if (!(candidate.flags & MF_SEPARATOR) && candidate.id == id) {
+                item = &candidate;
+                break;
+            }
+    }
+    if (!item) return 0xFFFFFFFF;
+    std::uint32_t previous = item->flags & MF_CHECKED;
+    item->flags = (item->flags & ~MF_CHECKED) | (check & MF_CHECKED);
+    return previous;
+}
+
+int Desktop::TrackPopupMenu(Hmenu menu, std::uint32_t flags, int x, int y, Hwnd owner) {
+    s_->count("TrackPopupMenu");
+    auto it = s_->menus.find(menu);
+    if (it == s_->menus.end() || !s_->find(owner)) return 0;
+    MenuRecord record{it->second.items, {x, y}, flags, owner};
+    menusShown.push_back(record);
+    std::uintptr_t chosen = onPopupMenu ? onPopupMenu(record) : 0;
+    if (chosen) {
+        bool offered = std::any_of(record.items.begin(), record.items.end(), [&](const auto& item) {
+            return !(item.flags & (MF_SEPARATOR | MF_GRAYED_ | MF_DISABLED_)) && item.id == chosen;
+        });
+        if (!offered)
+            throw std::invalid_argument("sim: onPopupMenu chose an id the menu does not offer: " +
+                                        std::to_string(chosen));
+    }
+    if (flags & TPM_RETURNCMD) return int(chosen);
+    if (chosen) s_->post(owner, WM_COMMAND, chosen & 0xFFFF, 0);
+    return 1;
+}
+
+bool Desktop::DestroyMenu(Hmenu menu) {
+    s_->count("DestroyMenu");
+    return s_->menus.erase(menu) != 0;
+}
+
+// ---------------------------------------------------------------- keyboard
+
+void Desktop::keybd_event(std::uint8_t vk, std::uint8_t, std::uint32_t flags, std::uintptr_t) {
+    s_->count("keybd_event");
+    s_->keyEvent(vk, flags & KEYEVENTF_KEYUP, 0, flags, false, true);
+}
+
+std::uint32_t Desktop::SendInput(std::uint32_t count, const KeyboardInput* inputs) {
+    s_->count("SendInput");
+    if (!inputs) return 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const KeyboardInput& in = inputs[i];
+        bool up = in.dwFlags & KEYEVENTF_KEYUP;
+        if (in.dwFlags & KEYEVENTF_UNICODE)
+            s_->keyEvent(0, up, wchar_t(in.wScan), in.dwFlags, true, true);
+        else
+            s_->keyEvent(in.wVk, up, 0, in.dwFlags, true, true);
+    }
+    return count;
+}
+
+std::int16_t Desktop::VkKeyScanW(wchar_t ch) {
+    s_->count("VkKeyScanW");
+    // A US keyboard layout; the high byte is the shift state (1 Shift, 2 Ctrl).
+    constexpr std::int16_t shift = 0x100, ctrl = 0x200;
+    if (ch >= L'a' && ch <= L'z') return std::int16_t(ch - L'a' + 'A');
+    if (ch >= L'A' && ch <= L'Z') return std::int16_t(shift | ch);
+    if (ch >= L'0' && ch <= L'9') return std::int16_t(ch);
+    switch (ch) {
+    case L' ': return VK_SPACE;
+    case L'\r': return VK_RETURN;
+    case L'\n': return ctrl | VK_RETURN;
+    case L'\t': return VK_TAB;
+    case L'\b': return VK_BACK;
+    case 0x1B: return VK_ESCAPE;
+    case 0x7F: return ctrl | VK_BACK;
+    default: break;
+    }
+    if (ch >= 1 && ch <= 26) return std::int16_t(ctrl | (ch - 1 + 'A'));
+    static const wchar_t shiftedDigits[] = L")!@#$%^&*(";
+    for (int i = 0; i < 10; ++i)
+        if (ch == shiftedDigits[i]) return std::int16_t(shift | ('0' + i));
+    struct Oem {
+        wchar_t plain, shifted;
+        std::int16_t vk;
+    };
+    static const Oem oem[] = {{L';', L':', 0xBA}, {L'=', L'+', 0xBB}, {L',', L'<', 0xBC},
+                              {L'-', L'_', 0xBD}, {L'.', L'>', 0xBE}, {L'/', L'?', 0xBF},
+                              {L'`', L'~', 0xC0}, {L'[', L'{', 0xDB}, {L'\\', L'|', 0xDC},
+                              {L']', L'}', 0xDD}, {L'\'', L'"', 0xDE}};
+    for (const Oem& key : oem) {
+        if (ch == key.plain) return key.vk;
+        if (ch == key.shifted) return std::int16_t(shift | key.vk);
+    }
+    return -1;
+}
+
+std::int16_t Desktop::GetKeyState(int vk) {
+    s_->count("GetKeyState");
+    if (vk < 0 || vk > 255) return 0;
+    std::uint16_t state = (s_->down[vk] ? 0x8000 : 0) | (s_->toggled[vk] ? 1 : 0);
+    return std::int16_t(state);
+}
+
+} // namespace ep::sim

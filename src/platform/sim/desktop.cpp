@@ -752,6 +752,7 @@ Hwnd Desktop::addWindow(const std::string& className, const std::string& title, 
         s_->windows[hwnd] = std::move(w);
         s_->placeTopLevel(hwnd, exStyle & WS_EX_TOPMOST);
     }
+    s_->resizeSurface(*s_->find(hwnd));
     return hwnd;
 }
 
@@ -762,7 +763,10 @@ void Desktop::setWindowTitle(Hwnd hwnd, const std::string& title) {
 }
 
 void Desktop::setWindowStyle(Hwnd hwnd, std::uint32_t style) {
-    if (Window* w = s_->find(hwnd)) w->style = style;
+    if (Window* w = s_->find(hwnd)) {
+        w->style = style;
+        s_->resizeSurface(*w);
+    }
 }
 
 void Desktop::setOwner(Hwnd hwnd, Hwnd owner) {

@@ -1,0 +1,180 @@
+// The simulated desktop's kernel32: profile files with the platform's reading and writing
+// rules on real files, file attributes, the module path, the single-instance mutex and the
+// text conversions.
+#include "platform/sim/desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace ep {
+namespace {
+
+constexpr char kIni[] = "C:\\Tools\\edgepad.ini";
+
+class SimProfileTest : public ::testing::Test {
+  protected:
+    std::filesystem::path file() const { return desk.hostPath(L"C:\\Tools\\edgepad.ini"); }
+    void write(const std::string& bytes) { std::ofstream(file(), std::ios::binary) << bytes; }
+    std::string contents() const {
+        std::ifstream in(file(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string read(const char* section, const char* key, const char* fallback = nullptr,
+                     std::uint32_t size = 511, std::uint32_t* count = nullptr) {
+        std::string buffer(512, ' ');
+        std::uint32_t n = desk.GetPrivateProfileStringA(section, key, fallback, buffer.data(), size, kIni);
+        if (count) *count = n;
+        return buffer.substr(0, buffer.find('\0'));
+    }
+    bool store(const char* section, const char* key, const char* value) {
+        return desk.WritePrivateProfileStringA(section, key, value, kIni);
+    }
+
+    sim::Desktop desk;
+};
+
+TEST_F(SimProfileTest, AnythingMissingReadsAsTheDefault) {
+    std::uint32_t count = 99;
+    EXPECT_EQ(read("DATA", "USER_COMMAND", nullptr, 511, &count), "");
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(read("DATA", "USER_COMMAND", "dflt  "), "dflt") << "trailing blanks of the default go";
+    write("[OTHER]\r\nUSER_COMMAND=x\r\n[DATA]\r\nKEY=1\r\n");
+    EXPECT_EQ(read("DATA", "USER_COMMAND", "none"), "none");
+    EXPECT_EQ(read("NOSECTION", "KEY", "none"), "none");
+    EXPECT_FALSE(std::filesystem::exists(desk.hostPath(L"C:\\Tools\\other.ini")));
+}
+
+TEST_F(SimProfileTest, LookUpIgnoresCaseSpacesAndMatchingQuotes) {
+    write("; settings\r\n"
+          "  [ data ]  \r\n"
+          "  user_command  =  %( n)  \r\n"
+          "USER_COMMAND_ON=  1 \r\n"
+          "QUOTED=\"  spaced  \"\r\n"
+          "SINGLE='x'\r\n"
+          "HALF=\"open\r\n"
+          "EMPTY=\r\n"
+          "NOEQUALS\r\n"
+          "[NEXT]\r\n"
+          "USER_COMMAND=wrong\r\n");
+    EXPECT_EQ(read("DATA", "USER_COMMAND"), "%( n)");
+    EXPECT_EQ(read("Data", "user_command_on"), "1");
+    EXPECT_EQ(read("DATA", "QUOTED"), "  spaced  ");
+    EXPECT_EQ(read("DATA", "SINGLE"), "x");
+    EXPECT_EQ(read("DATA", "HALF"), "\"open");
+    EXPECT_EQ(read("DATA", "EMPTY", "dflt"), "") << "an empty value is a value";
+    EXPECT_EQ(read("DATA", "NOEQUALS", "dflt"), "dflt");
+    EXPECT_EQ(read("NEXT", "USER_COMMAND"), "wrong");
+    write("[DATA]\nUSER_COMMAND=lf only\n");
+    EXPECT_EQ(read("DATA", "USER_COMMAND"), "lf only");
+}
+
+TEST_F(SimProfileTest, LongValuesAreCutToTheBuffer) {
+    write("[DATA]\r\nUSER_COMMAND=" + std::string(600, 'a') + "b\r\nLONGLINE=" +
+          std::string(100000, 'z') + "\r\nAFTER=ok\r\n");
+    std::uint32_t count = 0;
+    EXPECT_EQ(read("DATA", "USER_COMMAND", nullptr, 511, &count), std::string(510, 'a'));
+    EXPECT_EQ(count, 510u);
+    EXPECT_EQ(read("DATA", "USER_COMMAND", nullptr, 4, &count), "aaa");
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(read("DATA", "AFTER"), "ok");
+    EXPECT_EQ(read("DATA", "MISSING", "0123456789", 5), "0123") << "the default is cut alike";
+}
+
+TEST_F(SimProfileTest, WritesCreateTheFileAppendSectionsAndReplaceKeysInPlace) {
+    ASSERT_TRUE(store("DATA", "USER_COMMAND", "%( n)"));
+    EXPECT_EQ(contents(), "[DATA]\r\nUSER_COMMAND=%( n)\r\n");
+    ASSERT_TRUE(store("DATA", "USER_COMMAND_ON", "0"));
+    EXPECT_EQ(contents(), "[DATA]\r\nUSER_COMMAND=%( n)\r\nUSER_COMMAND_ON=0\r\n");
+    ASSERT_TRUE(store("data", "user_command", "^w"));
+    EXPECT_EQ(contents(), "[DATA]\r\nUSER_COMMAND=^w\r\nUSER_COMMAND_ON=0\r\n")
+        << "the line is replaced where it stands";
+
+    write("[DATA]\r\nA = 1\r\n\r\n[OTHER]\r\nB=2\r\n");
+    ASSERT_TRUE(store("DATA", "C", "3"));
+    EXPECT_EQ(contents(), "[DATA]\r\nA = 1\r\nC=3\r\n\r\n[OTHER]\r\nB=2\r\n")
+        << "a new key goes to the end of its section";
+    ASSERT_TRUE(store("NEW", "D", "4"));
+    EXPECT_EQ(contents(), "[DATA]\r\nA = 1\r\nC=3\r\n\r\n[OTHER]\r\nB=2\r\n[NEW]\r\nD=4\r\n");
+    ASSERT_TRUE(store("DATA", "A", nullptr));
+    EXPECT_EQ(contents(), "[DATA]\r\nC=3\r\n\r\n[OTHER]\r\nB=2\r\n[NEW]\r\nD=4\r\n") << "null deletes";
+    EXPECT_EQ(read("DATA", "C"), "3");
+}
+
+TEST_F(SimProfileTest, RefusedWritesChangeNothing) {
+    EXPECT_FALSE(desk.WritePrivateProfileStringA("DATA", "K", "v", "C:\\Missing\\edgepad.ini"));
+    EXPECT_FALSE(std::filesystem::exists(desk.hostPath(L"C:\\Missing")));
+
+    desk.setReadOnly(L"C:\\Tools", true);
+    EXPECT_FALSE(store("DATA", "K", "v")) << "a folder without write access";
+    EXPECT_FALSE(std::filesystem::exists(file()));
+    desk.setReadOnly(L"C:\\Tools", false);
+
+    write("[DATA]\r\nK=old\r\n");
+    desk.setReadOnly(L"C:\\Tools\\edgepad.ini", true);
+    EXPECT_FALSE(store("DATA", "K", "new"));
+    EXPECT_EQ(contents(), "[DATA]\r\nK=old\r\n");
+    EXPECT_EQ(desk.GetFileAttributesW(L"C:\\Tools\\edgepad.ini") & FILE_ATTRIBUTE_READONLY,
+              FILE_ATTRIBUTE_READONLY);
+}
+
+TEST(SimKernelTest, FilesModulePathMutexAndText) {
+    sim::Desktop desk;
+    EXPECT_EQ(desk.hostPath(L"c:\\tools\\x.ini"), desk.hostPath(L"C:\\Tools\\x.ini"))
+        << "an existing folder is found whatever the letter case";
+    EXPECT_EQ(desk.hostPath(L"D:\\a\\b"), desk.root() / "D" / "a" / "b");
+
+    wchar_t path[260];
+    EXPECT_EQ(desk.GetModuleFileNameW(path, 260), 20u);
+    EXPECT_EQ(std::wstring(path), L"C:\\Tools\\edgepad.exe");
+    EXPECT_EQ(desk.GetModuleFileNameW(path, 8), 8u);
+    EXPECT_EQ(std::wstring(path), L"C:\\Tool") << "cut and ended";
+    desk.setExePath(L"D:\\edgepad.exe");
+    EXPECT_EQ(desk.GetFileAttributesW(L"D:\\"), FILE_ATTRIBUTE_DIRECTORY);
+
+    EXPECT_EQ(desk.GetFileAttributesW(L"C:\\Tools\\userbutton.bmp"), INVALID_FILE_ATTRIBUTES);
+    std::ofstream(desk.hostPath(L"C:\\Tools\\userbutton.bmp")) << "x";
+    const std::uint32_t plain = desk.GetFileAttributesW(L"C:\\Tools\\userbutton.bmp");
+    EXPECT_NE(plain, INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(plain & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), 0u);
+    desk.setHidden(L"C:\\Tools\\userbutton.bmp", true);
+    desk.setSystem(L"C:\\Tools\\userbutton.bmp", true);
+    EXPECT_EQ(desk.GetFileAttributesW(L"C:\\Tools\\userbutton.bmp") &
+                  (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    EXPECT_EQ(desk.GetFileAttributesW(L"C:\\Tools\\userbutton.bmp\\"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(desk.GetFileAttributesW(L"C:\\Tools") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+
+    const Handle first = desk.CreateMutexW(false, L"Local\\Edgepad");
+    EXPECT_NE(first, 0);
+    EXPECT_EQ(desk.GetLastError(), 0u);
+    desk.setOtherInstanceRunning(true);
+    desk.CreateMutexW(false, L"Local\\Edgepad");
+    EXPECT_EQ(desk.GetLastError(), ERROR_ALREADY_EXISTS);
+    desk.CreateMutexW(false, nullptr);
+    EXPECT_EQ(desk.GetLastError(), 0u) << "an unnamed mutex is always new";
+    EXPECT_TRUE(desk.CloseHandle(first));
+    EXPECT_FALSE(desk.CloseHandle(first));
+
+    const wchar_t* caption = L"バージョン情報";
+    const int bytes = desk.WideCharToMultiByte(CP_ACP, caption, -1, nullptr, 0);
+    EXPECT_EQ(bytes, 7 * 3 + 1);
+    std::string narrow(std::size_t(bytes), '?');
+    EXPECT_EQ(desk.WideCharToMultiByte(CP_ACP, caption, -1, narrow.data(), bytes), bytes);
+    EXPECT_EQ(desk.WideCharToMultiByte(CP_ACP, caption, -1, narrow.data(), bytes - 1), 0);
+    wchar_t back[16] = {};
+    EXPECT_EQ(desk.MultiByteToWideChar(CP_ACP, narrow.c_str(), -1, back, 16), 8);
+    EXPECT_EQ(std::wstring(back), caption);
+
+    EXPECT_EQ(desk.GetTickCount(), 0u);
+    desk.Sleep(250);
+    EXPECT_EQ(desk.GetTickCount(), 250u);
+    EXPECT_THROW(desk.ExitProcess(3), sim::ProgramEnded);
+    EXPECT_GT(desk.callCounts().at("GetFileAttributesW"), 5u);
+}
+
+} // namespace
+} // namespace ep

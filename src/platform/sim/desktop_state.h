@@ -134,7 +134,6 @@ struct Desktop::State {
     std::vector<Hwnd> topLevel; // uppermost first; topmost band first
     std::map<std::string, WindowClassInfo> classes; // by lower-case name
     std::uint16_t nextAtom = 0xC000;
-    std::intptr_t nextHandle = 0x10000;
     std::uint32_t nextProcessId = 2000;
 
     // input and messages
@@ -185,7 +184,12 @@ struct Desktop::State {
     std::map<std::string, std::uint64_t> calls;
 
     // ---- helpers (desktop.cpp)
-    std::intptr_t newHandle() { return nextHandle += 4; }
+    // Handles are unique across every desktop of the test process, so a handle kept from an
+    // earlier test's desktop is invalid here instead of naming some other object.
+    static std::intptr_t newHandle() {
+        static std::intptr_t next = 0x10000;
+        return next += 4;
+    }
     void count(const char* name) { ++calls[name]; }
     Window* find(Hwnd hwnd) const;
     Window* root(Window* w) const;

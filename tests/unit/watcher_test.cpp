@@ -1,0 +1,565 @@
+// The polling tick on the simulated desktop, driven as a person does it: put the cursor
+// somewhere, let 100 ms pass, look at where the panel stands and what shape it has.
+#include "frame/toolkit.h"
+#include "menu/frm_menu.h"
+#include "panel/form1.h"
+#include "platform/sim/desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ep {
+
+namespace {
+
+// Rectangles as left, top, right, bottom, comparable and printable.
+using Box = std::array<int, 4>;
+Box box(const Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
+std::vector<Box> boxes(const std::vector<Rect>& rects) {
+    std::vector<Box> out;
+    for (const Rect& r : rects)
+        out.push_back(box(r));
+    return out;
+}
+
+constexpr std::uint32_t kChild = WS_CHILD | WS_VISIBLE;
+constexpr std::uint32_t kBorderless = WS_POPUP | WS_VISIBLE;
+
+// The default screen is 1280 pixels wide: the parked panel's left edge.
+constexpr int kParkedLeftPx = 1280;
+constexpr double kParkedLeftTwips = 1280 * 15;
+
+// The button column's four cells, and the exit bar, in window pixels.
+const std::vector<Box> kButtonCells = {
+    {1, 1, 17, 15}, {1, 16, 17, 30}, {1, 31, 17, 45}, {1, 46, 17, 60}};
+const std::vector<Box> kExitBar = {{1, 1, 63, 15}};
+constexpr Box kExitBarRect = {-1, -1, 63, 15};
+
+class WatcherTest : public ::testing::Test {
+  protected:
+    WatcherTest() { freshDesktop(); }
+    ~WatcherTest() override { resetToolkit(); }
+
+    // A new desktop for a new run of the program (the old run's single-instance mutex lives
+    // as long as its desktop). It holds a file manager with its tree pane along the whole left
+    // edge, under a 30-pixel title area that only the frame covers.
+    void freshDesktop() {
+        if (desk) resetToolkit();
+        desk.reset();
+        desk = std::make_unique<sim::Desktop>();
+        files = desk->addWindow("CabinetWClass", "Files", Rect{200, 100, 800, 600}, 0,
+                                WS_VISIBLE | WS_POPUP);
+        filesTree = desk->addWindow("SysTreeView32", "", Rect{200, 130, 400, 600}, files, kChild);
+        desk->addWindow("SysListView32", "", Rect{400, 130, 800, 600}, files, kChild);
+    }
+
+    // The program starts the way its entry point starts it; the poll runs from here on.
+    Form1& start() { return form<Form1>(); }
+    Form1& panel() { return form<Form1>(); }
+
+    void at(int x, int y) {
+        desk->setCursor(x, y);
+        desk->advance(100);
+    }
+    Box panelRect() { return box(desk->windowRect(panel().hWnd())); }
+    std::vector<Box> panelRegion() { return boxes(desk->windowRegionRects(panel().hWnd())); }
+    bool timerRunning() {
+        return panel().Timer1.Enabled() && desk->timerArmed(panel().hWnd(), panel().Timer1.id());
+    }
+
+    // States of the tick's state machine, reached as a person reaches them.
+    void toIdle() {
+        start();
+        at(600, 800); // the bare desktop
+        ASSERT_EQ(panel().prevMark, kMarkNothing);
+    }
+    void toDocked() {
+        toIdle();
+        at(210, 300);
+        ASSERT_EQ(panelRect()[0], 200);
+    }
+    void toExitBar() {
+        toIdle();
+        at(0, 0);
+        ASSERT_EQ(panelRect(), kExitBarRect);
+    }
+
+    std::unique_ptr<sim::Desktop> desk;
+    Hwnd files = 0;
+    Hwnd filesTree = 0;
+};
+
+// ---- The state machine, row by row -----------------------------------------------------
+
+TEST_F(WatcherTest, StartupLeavesEveryFieldEmptyAndThePanelParked) {
+    start();
+    EXPECT_EQ(panel().curMark, L"");
+    EXPECT_EQ(panel().prevMark, L"");
+    EXPECT_EQ(panel().panelMode, L"");
+    EXPECT_EQ(panel().targetHwnd, 0);
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+    EXPECT_TRUE(timerRunning());
+}
+
+TEST_F(WatcherTest, FromStart) {
+    {
+        SCOPED_TRACE("N: idle, nothing moves");
+        start();
+        const Box before = panelRect();
+        at(600, 800);
+        EXPECT_EQ(panel().prevMark, kMarkNothing);
+        EXPECT_EQ(panel().panelMode, L"");
+        EXPECT_EQ(panelRect(), before);
+        freshDesktop();
+    }
+    {
+        SCOPED_TRACE("Z: docked on record only; the panel keeps its start-up look, parked");
+        start();
+        const Box before = panelRect();
+        const std::vector<Box> regionBefore = panelRegion();
+        at(210, 300);
+        EXPECT_EQ(panel().prevMark, kMarkShown);
+        EXPECT_EQ(panel().panelMode, kModeDocked);
+        EXPECT_EQ(panel().targetHwnd, files);
+        EXPECT_EQ(panelRect(), before);
+        EXPECT_EQ(panelRegion(), regionBefore);
+        EXPECT_TRUE(panel().Picture2.Visible());
+
+        SCOPED_TRACE("it shows only after one tick outside the zone and a new entry");
+        at(210, 350);
+        EXPECT_EQ(panelRect(), before);
+        at(500, 300);
+        at(210, 350);
+        EXPECT_EQ(panelRect()[0], 200);
+        freshDesktop();
+    }
+    {
+        SCOPED_TRACE("C: exit bar on record only; no bar is drawn");
+        start();
+        const Box before = panelRect();
+        at(0, 0);
+        EXPECT_EQ(panel().prevMark, kMarkShown);
+        EXPECT_EQ(panel().panelMode, kModeExitBar);
+        EXPECT_EQ(panelRect(), before);
+        EXPECT_TRUE(panel().Picture2.Visible());
+    }
+}
+
+TEST_F(WatcherTest, FromStartOverTheParkedPanelChangesNothing) {
+    // A screen to the right of the primary one shows the parked panel at its left edge.
+    desk->addMonitorRight(1280, 1024);
+    start();
+    const Box parked = panelRect();
+    at(parked[0] + 8, parked[1] + 7);
+    EXPECT_EQ(panel().curMark, kMarkNothing);
+    EXPECT_EQ(panel().prevMark, L"");
+    EXPECT_EQ(panel().panelMode, L"");
+    EXPECT_EQ(panel().cursorX, (parked[0] + 8) * 15);
+    EXPECT_EQ(panel().cursorY, (parked[1] + 7) * 15);
+    EXPECT_EQ(panelRect(), parked);
+    EXPECT_TRUE(timerRunning());
+}
+
+TEST_F(WatcherTest, FromIdle) {
+    {
+        SCOPED_TRACE("N: stays idle");
+        toIdle();
+        const Box before = panelRect();
+        at(500, 300);
+        EXPECT_EQ(panel().prevMark, kMarkNothing);
+        EXPECT_EQ(panelRect(), before);
+        freshDesktop();
+    }
+    {
+        SCOPED_TRACE("Z: docks at the window's left edge, centred on the cursor");
+        toIdle();
+        at(210, 300);
+        EXPECT_EQ(panel().panelMode, kModeDocked);
+        EXPECT_EQ(panel().curMark, kMarkShown);
+        EXPECT_EQ(panel().prevMark, kMarkShown);
+        EXPECT_EQ(panel().targetHwnd, files);
+        // 675 twips high, centred on 4500: top 4500 - 337.
+        EXPECT_EQ(panel().Left(), 3000);
+        EXPECT_EQ(panel().Top(), 4163);
+        EXPECT_EQ(panel().Height(), 675);
+        EXPECT_EQ(panelRect(), (Box{200, 278, 218, 323}));
+        EXPECT_EQ(panelRegion(), kButtonCells);
+        EXPECT_FALSE(panel().Picture2.Visible());
+        freshDesktop();
+    }
+    {
+        SCOPED_TRACE("C: the exit bar at (-1, -1)");
+        toIdle();
+        at(0, 0);
+        EXPECT_EQ(panel().panelMode, kModeExitBar);
+        EXPECT_EQ(panel().prevMark, kMarkShown);
+        EXPECT_EQ(panel().Left(), -15);
+        EXPECT_EQ(panel().Top(), -15);
+        EXPECT_EQ(panelRect(), kExitBarRect);
+        EXPECT_EQ(panelRegion(), kExitBar);
+        EXPECT_FALSE(panel().Picture2.Visible());
+    }
+}
+
+TEST_F(WatcherTest, FromIdleOverTheParkedPanelStaysIdle) {
+    desk->addMonitorRight(1280, 1024);
+    toIdle();
+    const Box parked = panelRect();
+    at(parked[0] + 8, parked[1] + 7);
+    EXPECT_EQ(panel().prevMark, kMarkNothing);
+    EXPECT_EQ(panelRect(), parked);
+    at(600, 800);
+    EXPECT_EQ(panelRect(), parked);
+}
+
+TEST_F(WatcherTest, FromDocked) {
+    {
+        SCOPED_TRACE("P: the cursor on the panel refreshes only the cursor and this tick's mark");
+        toDocked();
+        const Box docked = panelRect();
+        at(208, 285); // cell 0 of the panel
+        EXPECT_EQ(panel().cursorX, 208 * 15);
+        EXPECT_EQ(panel().cursorY, 285 * 15);
+        EXPECT_EQ(panel().curMark, kMarkNothing);
+        EXPECT_EQ(panel().prevMark, kMarkShown);
+        EXPECT_EQ(panel().panelMode, kModeDocked);
+        EXPECT_EQ(panelRect(), docked);
+        EXPECT_TRUE(timerRunning());
+        freshDesktop();
+    }
+    {
+        SCOPED_TRACE("Z: moving along the strip neither re-centres nor reshapes");
+        toDocked();
+        const Box docked = panelRect();
+        at(215, 450);
+        at(229, 140);
+        EXPECT_EQ(panel().panelMode, kModeDocked);
+        EXPECT_EQ(panel().prevMark, kMarkShown);
+        EXPECT_EQ(panelRect(), docked);
+        EXPECT_EQ(panelRegion(), kButtonCells);
+        freshDesktop();
+    }
+    {
+        SCOPED_TRACE("C: exit mode, but the button column stays at the window's edge");
+        toDocked();
+        const Box docked = panelRect();
+        at(0, 0);
+        EXPECT_EQ(panel().panelMode, kModeExitBar);
+        EXPECT_EQ(panel().prevMark, kMarkShown);
+        EXPECT_EQ(panel().targetHwnd, files);
+        EXPECT_EQ(panelRect(), docked);
+        EXPECT_EQ(panelRegion(), kButtonCells);
+        freshDesktop();
+    }
+    {
+        SCOPED_TRACE("N: parked; only the left edge changes");
+        toDocked();
+        const Box docked = panelRect();
+        at(500, 300);
+        EXPECT_EQ(panel().Left(), kParkedLeftTwips);
+        EXPECT_EQ(panelRect(), (Box{kParkedLeftPx, docked[1], kParkedLeftPx + 18, docked[3]}));
+        EXPECT_EQ(panelRegion(), kButtonCells);
+        EXPECT_EQ(panel().prevMark, kMarkNothing);
+        EXPECT_EQ(panel().panelMode, kModeDocked);
+        EXPECT_EQ(panel().targetHwnd, files);
+    }
+}
+
+TEST_F(WatcherTest, FromExit) {
+    {
+        SCOPED_TRACE("P: the bar covers the corner, so resting there changes nothing");
+        toExitBar();
+        at(0, 0);
+        at(0, 0);
+        EXPECT_EQ(panel().curMark, kMarkNothing);
+        EXPECT_EQ(panel().prevMark, kMarkShown);
+        EXPECT_EQ(panel().panelMode, kModeExitBar);
+        EXPECT_EQ(panelRect(), kExitBarRect);
+        EXPECT_TRUE(timerRunning());
+        freshDesktop();
+    }
+    {
+        SCOPED_TRACE("Z: docked mode on the exit-bar shape, still in the corner");
+        toExitBar();
+        at(210, 300);
+        EXPECT_EQ(panel().panelMode, kModeDocked);
+        EXPECT_EQ(panel().targetHwnd, files);
+        EXPECT_EQ(panelRect(), kExitBarRect);
+        EXPECT_EQ(panelRegion(), kExitBar);
+        freshDesktop();
+    }
+    {
+        SCOPED_TRACE("C: the corner again while the column stands elsewhere");
+        toDocked();
+        const Box docked = panelRect();
+        at(0, 0);
+        at(0, 0);
+        EXPECT_EQ(panel().panelMode, kModeExitBar);
+        EXPECT_EQ(panel().prevMark, kMarkShown);
+        EXPECT_EQ(panelRect(), docked);
+        freshDesktop();
+    }
+    {
+        SCOPED_TRACE("N: the bar is parked with its shape and top");
+        toExitBar();
+        at(500, 300);
+        EXPECT_EQ(panelRect(), (Box{kParkedLeftPx, -1, kParkedLeftPx + 64, 15}));
+        EXPECT_EQ(panelRegion(), kExitBar);
+        EXPECT_EQ(panel().prevMark, kMarkNothing);
+        EXPECT_EQ(panel().panelMode, kModeExitBar);
+
+        SCOPED_TRACE("the next entry from idle restores the button column");
+        at(210, 300);
+        EXPECT_EQ(panelRect(), (Box{200, 278, 218, 323}));
+        EXPECT_EQ(panelRegion(), kButtonCells);
+    }
+}
+
+// ---- Where the zone begins and ends ----------------------------------------------------
+
+TEST_F(WatcherTest, StripIsHalfOpenFromTheWindowsOuterLeftEdge) {
+    struct Case {
+        int x;
+        bool docks;
+    };
+    for (const Case& c : {Case{199, false}, Case{200, true}, Case{229, true}, Case{230, false}}) {
+        SCOPED_TRACE(c.x);
+        toIdle();
+        at(c.x, 300);
+        EXPECT_EQ(panelRect()[0] == 200, c.docks);
+        EXPECT_EQ(panel().panelMode == kModeDocked, c.docks);
+        freshDesktop();
+    }
+}
+
+TEST_F(WatcherTest, StripIsMeasuredFromTheFrameNotFromTheChild) {
+    // A framed window: its tree pane starts 8 pixels inside the outer edge.
+    const Hwnd framed = desk->addWindow("ExploreWClass", "Explorer", Rect{300, 650, 700, 950});
+    desk->addWindow("SysTreeView32", "", Rect{308, 680, 500, 942}, framed, kChild);
+    toIdle();
+    at(330, 800); // 30 pixels from the frame, 22 from the pane
+    EXPECT_EQ(panel().prevMark, kMarkNothing);
+    at(329, 800);
+    EXPECT_EQ(panel().targetHwnd, framed);
+    EXPECT_EQ(panelRect()[0], 300);
+}
+
+TEST_F(WatcherTest, TopAndBottomRowsOfTheWindowAreInside) {
+    // Two panes stacked edge to edge: the row where they meet belongs to the lower one, and
+    // its top edge counts as inside.
+    struct Case {
+        int y;
+        bool upper;
+    };
+    for (const Case& c : {Case{100, true}, Case{399, true}, Case{400, false}, Case{699, false}}) {
+        SCOPED_TRACE(c.y);
+        freshDesktop();
+        const Hwnd upper =
+            desk->addWindow("ExploreWClass", "Upper", Rect{900, 100, 1200, 400}, 0, kBorderless);
+        desk->addWindow("SysTreeView32", "", Rect{900, 100, 1200, 400}, upper, kChild);
+        const Hwnd lower =
+            desk->addWindow("IEFrame", "Lower", Rect{900, 400, 1200, 700}, 0, kBorderless);
+        desk->addWindow("Internet Explorer_Server", "", Rect{900, 400, 1200, 700}, lower, kChild);
+        toIdle();
+        at(905, c.y);
+        EXPECT_EQ(panel().targetHwnd, c.upper ? upper : lower);
+        EXPECT_EQ(panelRect()[0], 900);
+    }
+}
+
+TEST_F(WatcherTest, RowJustBelowTheWindowCountsWhenAnOwnedPopupLiesThere) {
+    // An autocomplete drop-down hangs below the file manager; its ancestor is the file
+    // manager (its owner), whose bottom edge, one row above, still counts as inside.
+    const Hwnd dropDown =
+        desk->addWindow("Auto-Suggest Dropdown", "", Rect{200, 600, 400, 700}, 0, kBorderless);
+    desk->setOwner(dropDown, files);
+    desk->addWindow("SysListView32", "", Rect{200, 600, 400, 700}, dropDown, kChild);
+    toIdle();
+    at(210, 601);
+    EXPECT_EQ(panel().prevMark, kMarkNothing);
+    at(210, 600);
+    EXPECT_EQ(panel().targetHwnd, files);
+    EXPECT_EQ(panelRect()[0], 200);
+}
+
+TEST_F(WatcherTest, ServedAndUnservedClasses) {
+    struct Case {
+        const char* what;
+        const char* topClass;
+        const char* hitClass; // nullptr: no child at all
+        int x, y;
+        bool served;
+    };
+    const Case cases[] = {
+        {"file manager with a list", "CabinetWClass", "SysListView32", 910, 800, true},
+        {"explorer with a tree pane", "ExploreWClass", "SysTreeView32", 910, 800, true},
+        {"browser view", "IEFrame", "Internet Explorer_Server", 910, 800, true},
+        {"lower-case sys class", "CabinetWClass", "sysListView32", 910, 800, false},
+        {"a class merely containing Sys", "CabinetWClass", "DirectUISys", 910, 800, false},
+        {"unserved top-level class", "Notepad", "SysListView32", 910, 800, false},
+        {"top-level class in other case", "cabinetwclass", "SysListView32", 910, 800, false},
+        {"browser frame with nothing inside", "IEFrame", nullptr, 910, 800, false},
+        {"title bar of the file manager", "CabinetWClass", nullptr, 210, 110, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        freshDesktop();
+        const Hwnd top =
+            desk->addWindow(c.topClass, "Window", Rect{900, 650, 1200, 950}, 0, kBorderless);
+        if (c.hitClass) desk->addWindow(c.hitClass, "", Rect{900, 650, 1200, 950}, top, kChild);
+        toIdle();
+        at(c.x, c.y);
+        if (c.served) {
+            EXPECT_EQ(panel().targetHwnd, top);
+            EXPECT_EQ(panelRect()[0], 900);
+        } else {
+            EXPECT_EQ(panel().prevMark, kMarkNothing);
+            EXPECT_EQ(panel().targetHwnd, 0);
+            EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+        }
+    }
+}
+
+TEST_F(WatcherTest, ViewNestedDeeperThanTenLevelsIsNotServed) {
+    // Every level covers the same rectangle, so only the ancestor's class decides.
+    for (int levels : {10, 11}) {
+        SCOPED_TRACE(levels);
+        freshDesktop();
+        const Rect rect{900, 650, 1200, 950};
+        const Hwnd frame = desk->addWindow("IEFrame", "Deep", rect, 0, kBorderless);
+        Hwnd parent = frame;
+        for (int level = 1; level < levels; ++level)
+            parent = desk->addWindow("Shell Embedding", "", rect, parent, kChild);
+        desk->addWindow("Internet Explorer_Server", "", rect, parent, kChild);
+        toIdle();
+        at(910, 800);
+        if (levels == 10) {
+            EXPECT_EQ(panel().targetHwnd, frame);
+        } else {
+            EXPECT_EQ(panel().prevMark, kMarkNothing);
+            EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+        }
+    }
+}
+
+TEST_F(WatcherTest, WindowPartlyOffTheLeftOfTheScreen) {
+    const Hwnd offLeft =
+        desk->addWindow("CabinetWClass", "Off", Rect{-7, 650, 400, 950}, 0, kBorderless);
+    desk->addWindow("SysTreeView32", "", Rect{-7, 650, 400, 950}, offLeft, kChild);
+    toIdle();
+    at(5, 800);
+    EXPECT_EQ(panel().targetHwnd, offLeft);
+    EXPECT_EQ(panel().Left(), -105);
+    EXPECT_EQ(panelRect()[0], -7);
+}
+
+// ---- The exit corner -------------------------------------------------------------------
+
+TEST_F(WatcherTest, OnlyThePixelAtTheOriginIsTheExitCorner) {
+    for (const Point p : {Point{0, 1}, Point{1, 0}}) {
+        SCOPED_TRACE(testing::Message() << p.x << "," << p.y);
+        toIdle();
+        at(p.x, p.y);
+        EXPECT_EQ(panel().prevMark, kMarkNothing);
+        EXPECT_EQ(panel().panelMode, L"");
+        EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+        freshDesktop();
+    }
+}
+
+TEST_F(WatcherTest, UnreadableCursorCountsAsTheCorner) {
+    toIdle();
+    desk->setCursor(500, 300);
+    desk->failCursorReads(true);
+    desk->advance(100);
+    EXPECT_EQ(panel().panelMode, kModeExitBar);
+    EXPECT_EQ(panelRect(), kExitBarRect);
+}
+
+// ---- Movements a person makes ----------------------------------------------------------
+
+TEST_F(WatcherTest, StraightFromOneWindowIntoTheNextKeepsThePanelAtTheFirst) {
+    const Hwnd next =
+        desk->addWindow("CabinetWClass", "Next", Rect{800, 100, 1100, 600}, 0, kBorderless);
+    desk->addWindow("SysTreeView32", "", Rect{800, 100, 1100, 600}, next, kChild);
+    toDocked();
+    const Box docked = panelRect();
+    at(810, 400);
+    EXPECT_EQ(panel().targetHwnd, next);
+    EXPECT_EQ(panelRect(), docked);
+    at(500, 400);
+    at(810, 400);
+    EXPECT_EQ(panelRect()[0], 800);
+}
+
+TEST_F(WatcherTest, PanelParkedByItsUserButtonStaysParkedUntilTheNextEntry) {
+    // Four buttons, the fourth typing a plain key, so that the file manager stays open.
+    const std::filesystem::path ini = desk->hostPath(L"C:\\Tools\\edgepad.ini");
+    std::filesystem::create_directories(ini.parent_path());
+    std::ofstream(ini, std::ios::binary) << "[DATA]\r\nUSER_COMMAND=x\r\nUSER_COMMAND_ON=1\r\n";
+    toDocked();
+    const Box docked = panelRect();
+    ASSERT_EQ(docked[3] - docked[1], 60);
+    desk->click(1, docked[0] + 8, docked[1] + 52); // the user cell
+    ASSERT_EQ(panelRect()[0], kParkedLeftPx);
+    ASSERT_TRUE(desk->windowExists(files));
+
+    // The cursor has not moved and is in the strip again: the panel stays away.
+    desk->advance(100);
+    at(215, 320);
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+    EXPECT_EQ(panel().panelMode, kModeDocked);
+    EXPECT_EQ(panel().prevMark, kMarkShown);
+
+    at(500, 300);
+    at(210, 300);
+    EXPECT_EQ(panelRect(), (Box{200, 270, 218, 330}));
+}
+
+TEST_F(WatcherTest, UserButtonSwitchChangesTheHeightAtTheNextEntry) {
+    toDocked();
+    EXPECT_EQ(panelRect()[3] - panelRect()[1], 45);
+    // The menu's user-button item, chosen from a right press on the panel.
+    desk->onPopupMenu = [](const sim::MenuRecord& menu) { return menu.items.at(0).id; };
+    const Box docked = panelRect();
+    desk->click(2, docked[0] + 8, docked[1] + 20);
+    ASSERT_TRUE(form<frmMenu>().uc.Checked());
+    at(210, 450);
+    EXPECT_EQ(panelRect(), docked);
+
+    at(500, 300);
+    at(210, 300);
+    EXPECT_EQ(panel().Height(), 900);
+    EXPECT_EQ(panel().Top(), 4500 - 450);
+    EXPECT_EQ(panelRect(), (Box{200, 270, 218, 330}));
+    EXPECT_EQ(panelRegion(), kButtonCells);
+}
+
+TEST_F(WatcherTest, TwelveTwipsPerPixel) {
+    desk->setTwipsPerPixel(12);
+    toIdle();
+    at(230, 300); // the strip is 360 twips, 30 pixels, wide here too
+    EXPECT_EQ(panel().prevMark, kMarkNothing);
+    at(229, 300);
+    EXPECT_EQ(panel().cursorX, 229 * 12);
+    EXPECT_EQ(panel().Left(), 200 * 12);
+    EXPECT_EQ(panel().Height(), 3 * 180);
+    EXPECT_EQ(panel().Top(), 300 * 12 - 270);
+    EXPECT_EQ(panelRect()[0], 200);
+    at(500, 300);
+    EXPECT_EQ(panel().Left(), 1280 * 12);
+    at(0, 0);
+    EXPECT_EQ(panel().Left(), -12);
+    EXPECT_EQ(panel().Top(), -12);
+    // The bar's size is fixed in twips: 960 x 240 is 80 x 20 pixels here.
+    EXPECT_EQ(panelRect(), (Box{-1, -1, 79, 19}));
+}
+
+} // namespace
+} // namespace ep

@@ -1,0 +1,144 @@
+// The Wine rig's driver: helpers for scenarios that run the real edgepad.exe.
+//
+// A scenario is a function registered by name with E2E_SCENARIO in a scenarios_*.cpp file;
+// the host build reads those names to register one ctest test per scenario. A scenario drives
+// the desktop as a person would (cursor, buttons, keys) and checks what a person would see,
+// what the target windows received and what landed on disk. Every wait polls a condition
+// with a generous timeout: the machines are small and shared.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+using Scenario = void (*)();
+bool registerScenario(const char* name, Scenario scenario);
+
+// ---- Checks: one line each, counted for the closing "N passed, N failed".
+bool check(bool ok, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void note(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string narrow(const std::wstring& text);
+
+// Polls `condition` every few milliseconds until it holds or `timeoutMs` passes.
+bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
+
+// ---- The run's folders, as given on the command line.
+const std::wstring& edgepadExe();    // the program under test
+const std::wstring& workFolder();    // scratch space of this run
+const std::wstring& scenarioName();
+std::wstring screenshotFolder(); // EDGEPAD_SCREENSHOTS, or the work folder
+
+// ---- Files.
+// A fresh, empty folder under the work folder (removed first if it exists).
+std::wstring freshFolder(const std::wstring& name);
+bool fileExists(const std::wstring& path);
+std::optional<std::string> readFile(const std::wstring& path);
+bool writeFile(const std::wstring& path, const std::string& bytes);
+std::optional<FILETIME> lastWriteTime(const std::wstring& path);
+
+// ---- Edgepad processes.
+// Copies edgepad.exe into freshFolder(folderName), so that it has a settings file of its own,
+// and returns the copy's path.
+std::wstring installEdgepad(const std::wstring& folderName);
+// The settings file: beside the exe, named after it, ".ini".
+std::wstring iniBeside(const std::wstring& exePath);
+
+// One run of a program; ended when the object goes away, if it still runs.
+class Process {
+  public:
+    explicit Process(std::wstring exePath);
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool start();
+    bool running() const;
+    bool waitExit(DWORD timeoutMs);
+    void kill();
+    DWORD id() const { return id_; }
+    HANDLE handle() const { return handle_; }
+    const std::wstring& exePath() const { return exe_; }
+
+    // The panel: the window titled "Form1" that this process owns, or null.
+    HWND panel() const;
+    HWND waitPanel(DWORD timeoutMs = 10000) const;
+
+  private:
+    std::wstring exe_;
+    HANDLE handle_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// Windows titled `title` (of process `processId`, or of any process when 0).
+std::vector<HWND> windowsTitled(const wchar_t* title, DWORD processId = 0);
+std::wstring windowText(HWND hwnd);
+std::wstring className(HWND hwnd);
+
+// ---- Screen, cursor, buttons, keys.
+int screenWidth();
+int screenHeight();
+bool moveCursor(int x, int y); // waits until GetCursorPos agrees
+enum class Button { Left, Right, Middle };
+void press(Button button);
+void release(Button button);
+void click(int x, int y, Button button = Button::Left);
+void doubleClick(int x, int y);
+void keyDown(WORD vk);
+void keyUp(WORD vk);
+
+RECT windowRect(HWND hwnd);
+RECT clientRect(HWND hwnd);
+// The window's region in window coordinates, one rectangle each; nullopt when it has none.
+std::optional<std::vector<RECT>> windowRegion(HWND hwnd);
+COLORREF screenPixel(int x, int y);
+// Saves the whole screen as <screenshot folder>\<name>.bmp.
+bool saveScreenshot(const std::wstring& name);
+
+// ---- Windows a user has, created in the driver's own process with a pump of their own.
+struct Received {
+    HWND topLevel;
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+class TestWindows {
+  public:
+    // Creates the windows on a thread of their own, once; later calls return the same set.
+    static TestWindows& open();
+
+    HWND fileManager = nullptr; // "CabinetWClass"
+    HWND treeView = nullptr;    //   a "SysTreeView32" pane at its left edge
+    HWND listView = nullptr;    //   a "SysListView32"
+    HWND explorer = nullptr;    // "ExploreWClass"
+    HWND explorerTree = nullptr;
+    HWND browser = nullptr;     // "IEFrame"
+    HWND browserView = nullptr; //   "Internet Explorer_Server"
+    HWND ordinary = nullptr;    // a window that must not be served, with a list view
+    HWND ordinaryList = nullptr;
+
+    // Keyboard, close and system-command messages received so far, by the top-level window
+    // they belong to (or all, for null).
+    std::vector<Received> received(HWND topLevel = nullptr) const;
+    void clearReceived();
+
+  private:
+    TestWindows() = default;
+};
+
+} // namespace e2e
+
+#define E2E_SCENARIO(name)                                                                    \
+    static void e2eScenario_##name();                                                         \
+    [[maybe_unused]] static const bool e2eRegistered_##name =                                 \
+        e2e::registerScenario(#name, e2eScenario_##name);                                     \
+    static void e2eScenario_##name()

@@ -1,0 +1,437 @@
+// The driver's entry point and its helpers for files, processes, input and the screen.
+//
+// Usage: e2e_driver <scenario> <edgepad.exe> <work folder>
+//        e2e_driver --list
+//        e2e_driver warmup        (brings a fresh prefix's desktop up; no checks)
+#include "e2e.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <map>
+
+namespace e2e {
+
+namespace {
+
+std::map<std::string, Scenario>& scenarios() {
+    static std::map<std::string, Scenario> table;
+    return table;
+}
+
+int passed = 0;
+int failed = 0;
+bool screenshotSaved = false;
+std::wstring exeArg;
+std::wstring workArg;
+std::wstring scenarioArg;
+
+void vprint(const char* prefix, const char* format, va_list args) {
+    std::fputs(prefix, stdout);
+    std::vfprintf(stdout, format, args);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+
+void removeTree(const std::wstring& path) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeTree(child);
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+void sendMouse(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+void sendKey(WORD vk, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    switch (vk) {
+    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: case VK_PRIOR: case VK_NEXT:
+    case VK_END: case VK_HOME: case VK_INSERT: case VK_DELETE: case VK_RMENU: case VK_RCONTROL:
+        flags |= KEYEVENTF_EXTENDEDKEY;
+        break;
+    default:
+        break;
+    }
+    input.ki.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+// A fresh prefix starts its desktop process with the first window; until then the cursor
+// cannot be moved. One window and one cursor move bring everything up.
+int warmup() {
+    TestWindows::open();
+    const bool moved = moveCursor(5, 5) && moveCursor(screenWidth() / 2, screenHeight() / 2);
+    std::printf("warmup: desktop %dx%d, cursor %s\n", screenWidth(), screenHeight(),
+                moved ? "moves" : "does not move");
+    return moved ? 0 : 1;
+}
+
+} // namespace
+
+bool registerScenario(const char* name, Scenario scenario) {
+    scenarios()[name] = scenario;
+    return true;
+}
+
+bool check(bool ok, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vprint(ok ? "ok   " : "FAIL ", format, args);
+    va_end(args);
+    ++(ok ? passed : failed);
+    return ok;
+}
+
+void note(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vprint("     # ", format, args);
+    va_end(args);
+}
+
+std::string narrow(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr,
+                                         0, nullptr, nullptr);
+    std::string out(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), out.data(), size, nullptr,
+                        nullptr);
+    return out;
+}
+
+bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(20);
+    }
+}
+
+const std::wstring& edgepadExe() { return exeArg; }
+const std::wstring& workFolder() { return workArg; }
+const std::wstring& scenarioName() { return scenarioArg; }
+
+std::wstring screenshotFolder() {
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"EDGEPAD_SCREENSHOTS", buffer, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) return buffer;
+    return workArg;
+}
+
+// ---- Files
+
+std::wstring freshFolder(const std::wstring& name) {
+    const std::wstring path = workArg + L"\\" + name;
+    removeTree(path);
+    CreateDirectoryW(workArg.c_str(), nullptr);
+    CreateDirectoryW(path.c_str(), nullptr);
+    return path;
+}
+
+bool fileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<std::string> readFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool writeFile(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+std::optional<FILETIME> lastWriteTime(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    return data.ftLastWriteTime;
+}
+
+// ---- Edgepad processes
+
+std::wstring installEdgepad(const std::wstring& folderName) {
+    const std::wstring folder = freshFolder(folderName);
+    const std::wstring copy = folder + L"\\edgepad.exe";
+    if (!CopyFileW(exeArg.c_str(), copy.c_str(), FALSE))
+        check(false, "copy %s into %s", narrow(exeArg).c_str(), narrow(folder).c_str());
+    return copy;
+}
+
+std::wstring iniBeside(const std::wstring& exePath) {
+    const size_t dot = exePath.find_last_of(L'.');
+    const size_t slash = exePath.find_last_of(L"\\/");
+    const bool hasExtension = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash);
+    return (hasExtension ? exePath.substr(0, dot) : exePath) + L".ini";
+}
+
+Process::Process(std::wstring exePath) : exe_(std::move(exePath)) {}
+
+Process::~Process() {
+    kill();
+    if (handle_) CloseHandle(handle_);
+}
+
+bool Process::start() {
+    // Started from the work folder, not its own, so that a program that used the current
+    // folder instead of its own would show in the checks.
+    std::wstring commandLine = L"\"" + exe_ + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workArg.c_str(), &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    if (handle_) CloseHandle(handle_);
+    handle_ = info.hProcess;
+    id_ = info.dwProcessId;
+    return true;
+}
+
+bool Process::running() const {
+    return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::waitExit(DWORD timeoutMs) {
+    return !handle_ || WaitForSingleObject(handle_, timeoutMs) == WAIT_OBJECT_0;
+}
+
+void Process::kill() {
+    if (!running()) return;
+    TerminateProcess(handle_, 1);
+    WaitForSingleObject(handle_, 5000);
+}
+
+HWND Process::panel() const {
+    const auto found = windowsTitled(L"Form1", id_);
+    return found.empty() ? nullptr : found.front();
+}
+
+HWND Process::waitPanel(DWORD timeoutMs) const {
+    HWND found = nullptr;
+    waitFor([&] { return (found = panel()) != nullptr || !running(); }, timeoutMs);
+    return found;
+}
+
+std::vector<HWND> windowsTitled(const wchar_t* title, DWORD processId) {
+    struct Search {
+        const wchar_t* title;
+        DWORD processId;
+        std::vector<HWND> found;
+    } search{title, processId, {}};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            if ((s.processId == 0 || owner == s.processId) && windowText(hwnd) == s.title)
+                s.found.push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring windowText(HWND hwnd) {
+    wchar_t buffer[256] = {};
+    GetWindowTextW(hwnd, buffer, 256);
+    return buffer;
+}
+
+std::wstring className(HWND hwnd) {
+    wchar_t buffer[256] = {};
+    GetClassNameW(hwnd, buffer, 256);
+    return buffer;
+}
+
+// ---- Screen, cursor, buttons, keys
+
+int screenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
+int screenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
+
+bool moveCursor(int x, int y) {
+    return waitFor([&] {
+        SetCursorPos(x, y);
+        POINT at{};
+        return GetCursorPos(&at) && at.x == x && at.y == y;
+    });
+}
+
+void press(Button button) {
+    sendMouse(button == Button::Left    ? MOUSEEVENTF_LEFTDOWN
+              : button == Button::Right ? MOUSEEVENTF_RIGHTDOWN
+                                        : MOUSEEVENTF_MIDDLEDOWN);
+}
+
+void release(Button button) {
+    sendMouse(button == Button::Left    ? MOUSEEVENTF_LEFTUP
+              : button == Button::Right ? MOUSEEVENTF_RIGHTUP
+                                        : MOUSEEVENTF_MIDDLEUP);
+}
+
+void click(int x, int y, Button button) {
+    moveCursor(x, y);
+    press(button);
+    release(button);
+}
+
+void doubleClick(int x, int y) {
+    moveCursor(x, y);
+    for (int i = 0; i < 2; ++i) {
+        press(Button::Left);
+        release(Button::Left);
+    }
+}
+
+void keyDown(WORD vk) { sendKey(vk, 0); }
+void keyUp(WORD vk) { sendKey(vk, KEYEVENTF_KEYUP); }
+
+RECT windowRect(HWND hwnd) {
+    RECT rect{};
+    GetWindowRect(hwnd, &rect);
+    return rect;
+}
+
+RECT clientRect(HWND hwnd) {
+    RECT rect{};
+    GetClientRect(hwnd, &rect);
+    return rect;
+}
+
+std::optional<std::vector<RECT>> windowRegion(HWND hwnd) {
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    std::optional<std::vector<RECT>> rects;
+    if (GetWindowRgn(hwnd, region) != ERROR) {
+        const DWORD size = GetRegionData(region, 0, nullptr);
+        std::vector<char> bytes(size);
+        auto* data = reinterpret_cast<RGNDATA*>(bytes.data());
+        if (size && GetRegionData(region, size, data)) {
+            const auto* first = reinterpret_cast<const RECT*>(data->Buffer);
+            rects.emplace(first, first + data->rdh.nCount);
+        } else {
+            rects.emplace();
+        }
+    }
+    DeleteObject(region);
+    return rects;
+}
+
+COLORREF screenPixel(int x, int y) {
+    HDC screen = GetDC(nullptr);
+    const COLORREF color = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    return color;
+}
+
+bool saveScreenshot(const std::wstring& name) {
+    const int width = screenWidth();
+    const int height = screenHeight();
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height; // bottom-up, as every reader of .bmp expects
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+        GdiFlush();
+        SelectObject(memory, old);
+        const DWORD pixelBytes = DWORD(width) * DWORD(height) * 4;
+        BITMAPFILEHEADER header{};
+        header.bfType = 0x4D42; // "BM"
+        header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+        header.bfSize = header.bfOffBits + pixelBytes;
+        std::string file(reinterpret_cast<const char*>(&header), sizeof header);
+        file.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+        file.append(static_cast<const char*>(bits), pixelBytes);
+        CreateDirectoryW(screenshotFolder().c_str(), nullptr);
+        ok = writeFile(screenshotFolder() + L"\\" + name + L".bmp", file);
+        screenshotSaved = screenshotSaved || ok;
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+} // namespace e2e
+
+int wmain(int argc, wchar_t** argv) {
+    // Wine would turn every "\n" into CR LF on a text-mode stream.
+    _setmode(_fileno(stdout), _O_BINARY);
+    using namespace e2e;
+    if (argc == 2 && std::wstring(argv[1]) == L"--list") {
+        for (const auto& [name, scenario] : scenarios()) std::printf("%s\n", name.c_str());
+        return 0;
+    }
+    if (argc == 2 && std::wstring(argv[1]) == L"warmup") return warmup();
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: e2e_driver <scenario> <edgepad.exe> <work folder>\n");
+        return 2;
+    }
+    scenarioArg = argv[1];
+    exeArg = argv[2];
+    workArg = argv[3];
+    std::replace(exeArg.begin(), exeArg.end(), L'/', L'\\');
+    std::replace(workArg.begin(), workArg.end(), L'/', L'\\');
+    const auto found = scenarios().find(narrow(scenarioArg));
+    if (found == scenarios().end()) {
+        std::fprintf(stderr, "no scenario named %s\n", narrow(scenarioArg).c_str());
+        return 2;
+    }
+    if (!check(fileExists(exeArg), "the program exists: %s", narrow(exeArg).c_str())) {
+        std::printf("%d passed, %d failed\n", passed, failed);
+        return 1;
+    }
+    CreateDirectoryW(workArg.c_str(), nullptr);
+    found->second();
+    if (!screenshotSaved && !saveScreenshot(scenarioArg)) note("no screenshot could be saved");
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 && passed > 0 ? 0 : 1;
+}

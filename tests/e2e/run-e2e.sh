@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# ctest's entry to the Wine rig.
+#   run-e2e.sh setup            display and prefix up, desktop warmed up
+#   run-e2e.sh scenario NAME    one scenario of the driver against build/windows/edgepad.exe
+#   run-e2e.sh cleanup          stop this prefix's wineserver and our Xvfb
+# Wine's helper processes outlive the programs they serve; they get log files, never ctest's
+# pipes, or ctest would wait for them.
+set -euo pipefail
+
+source "$(dirname "${BASH_SOURCE[0]}")/../../tools/wine-env.sh"
+
+windows_dir="${EDGEPAD_WINDOWS_DIR:-$EP_BUILD/windows}"
+driver="$windows_dir/e2e_driver.exe"
+program="$windows_dir/edgepad.exe"
+work="$EP_BUILD/e2e-work"
+screenshots="$EP_BUILD/screenshots"
+logs="$EP_BUILD/e2e-logs"
+mkdir -p "$work" "$screenshots" "$logs"
+
+require() {
+    if [[ ! -f "$1" ]]; then
+        echo "FAIL $1 is missing: build the windows preset first (tools/build.sh windows)"
+        exit 1
+    fi
+}
+
+case "${1:-}" in
+setup)
+    require "$driver"
+    ep_display_up
+    ep_prefix_up
+    # The first program in a fresh prefix brings up Wine's desktop process; until then the
+    # cursor cannot be moved.
+    status=0
+    wine "$driver" warmup </dev/null >"$logs/warmup.log" 2>&1 || status=$?
+    cat "$logs/warmup.log"
+    exit "$status"
+    ;;
+scenario)
+    name="${2:?scenario name}"
+    require "$driver"
+    require "$program"
+    ep_display_up
+    ep_prefix_up
+    rm -f "$screenshots/$name".bmp "$screenshots/$name".png
+    status=0
+    EDGEPAD_SCREENSHOTS="$(ep_winpath "$screenshots")" \
+        wine "$driver" "$name" "$(ep_winpath "$program")" "$(ep_winpath "$work")" \
+        </dev/null >"$logs/$name.log" 2>&1 || status=$?
+    cat "$logs/$name.log"
+    for bmp in "$screenshots"/*.bmp; do
+        [[ -e "$bmp" ]] || continue
+        /usr/bin/convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+    done
+    exit "$status"
+    ;;
+cleanup)
+    ep_wine_down
+    ;;
+*)
+    echo "usage: run-e2e.sh setup | scenario NAME | cleanup" >&2
+    exit 2
+    ;;
+esac

@@ -23,6 +23,8 @@ template <std::size_t N> constexpr bool wellFormed(const std::string_view (&rows
     return true;
 }
 
+// One text row per pixel row; kept out of automatic formatting so each stays a line.
+// clang-format off
 // Close, back, forward and user cells at the 15-pixel pitch.
 constexpr std::string_view kButtonColumn[] = {
     "rrrrrrrrrrrrrrrrrr",
@@ -162,6 +164,7 @@ constexpr std::string_view kTwoCell[] = {
     "rddddddddddddddddr",
     "rrrrrrrrrrrrrrrrrr",
 };
+// clang-format on
 
 static_assert(std::size(kButtonColumn) == 61 && wellFormed(kButtonColumn, 18));
 static_assert(std::size(kSingleButton) == 16 && wellFormed(kSingleButton, 18));
@@ -185,7 +188,8 @@ std::vector<std::uint32_t> decode(const TextArt& art) {
     std::vector<std::uint32_t> pixels;
     pixels.reserve(std::size_t(art.width) * std::size_t(art.height));
     for (std::string_view row : art.rows)
-        for (char key : row) pixels.push_back(colourOf(key));
+        for (char key : row)
+            pixels.push_back(colourOf(key));
     return pixels;
 }
 

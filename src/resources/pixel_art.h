@@ -29,9 +29,9 @@ struct PaletteEntry {
 };
 
 inline constexpr PaletteEntry kPalette[] = {
-    {'r', kFrameRed},    {'w', kHighlight},    {'d', kDarkShadow}, {'m', kShadow},
-    {'.', kFace},        {'k', kBlack},        {'o', kArrowOutline}, {'1', kArrowBlue1},
-    {'2', kArrowBlue2},  {'3', kArrowBlue3},   {'4', kArrowBlue4},  {'5', kArrowBlue5},
+    {'r', kFrameRed},   {'w', kHighlight},  {'d', kDarkShadow},   {'m', kShadow},
+    {'.', kFace},       {'k', kBlack},      {'o', kArrowOutline}, {'1', kArrowBlue1},
+    {'2', kArrowBlue2}, {'3', kArrowBlue3}, {'4', kArrowBlue4},   {'5', kArrowBlue5},
 };
 
 // A picture as text: rows from the top, all of one width.

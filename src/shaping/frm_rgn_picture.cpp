@@ -16,8 +16,8 @@ FormDesign pictureStoreDesign() {
 } // namespace
 
 frm_RGN_Picture::frm_RGN_Picture()
-    : Form("frm_RGN_Picture", pictureStoreDesign()),
-      pPicture{Image(makeButtonColumnPicture()), Image(makeSingleButtonPicture()),
-               Image(makeExitBarPicture())} {}
+    : Form("frm_RGN_Picture", pictureStoreDesign()), pPicture{Image(makeButtonColumnPicture()),
+                                                              Image(makeSingleButtonPicture()),
+                                                              Image(makeExitBarPicture())} {}
 
 } // namespace ep

@@ -25,8 +25,7 @@ Hrgn makeShapeRegion(int index, double x, double y) {
 
     // Spelled out rather than null: the transform is part of what the platform is asked.
     const XForm identity{1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
-    const Hrgn region =
-        os().ExtCreateRegion(&identity, record.nRgnSize + record.dwSize, &record);
+    const Hrgn region = os().ExtCreateRegion(&identity, record.nRgnSize + record.dwSize, &record);
     if (!region) {
         MsgBox(L"It failed in reading of region data.");
         End();

@@ -1,11 +1,13 @@
 #include "frame/sendkeys.h"
 
 #include "platform/platform.h"
+#include "platform/sim/desktop.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace ep {
 namespace {
@@ -287,6 +289,62 @@ TEST(SendKeysParse, RejectsMalformedStringsWholly) {
         EXPECT_EQ(parsed.rejection->position, c.position) << "text: " << c.text;
         EXPECT_TRUE(parsed.strokes.empty()) << "text: " << c.text;
     }
+}
+
+TEST(SendKeysOnDesktop, RejectedStringBeepsAndTypesNothing) {
+    sim::Desktop desktop;
+    const Hwnd target = desktop.addWindow("CabinetWClass", "Files", Rect{100, 100, 600, 500});
+    desktop.activate(target);
+
+    EXPECT_FALSE(SendKeys(L"ab{ENTER", true));
+    EXPECT_EQ(desktop.beeps, std::vector<std::uint32_t>{MB_ICONWARNING});
+    EXPECT_TRUE(desktop.keyEvents().empty());
+    EXPECT_TRUE(desktop.keysReceivedBy(target).empty());
+}
+
+TEST(SendKeysOnDesktop, AcceptedStringArrivesAsParsedAndWaitLeavesNoHandle) {
+    sim::Desktop desktop;
+    const Hwnd target = desktop.addWindow("CabinetWClass", "Files", Rect{100, 100, 600, 500});
+    desktop.activate(target);
+    const int handlesBefore = desktop.liveKernelHandles();
+
+    const std::wstring_view keys = L"+(ec)A{LEFT 2}\u00e9~";
+    const ParsedKeyString parsed =
+        parseKeyString(keys, [&desktop](wchar_t ch) { return desktop.VkKeyScanW(ch); });
+    ASSERT_TRUE(parsed);
+    ASSERT_TRUE(SendKeys(keys, true));
+
+    EXPECT_TRUE(desktop.beeps.empty());
+    EXPECT_EQ(desktop.liveKernelHandles(), handlesBefore);
+    const std::vector<sim::KeyEvent> received = desktop.keysReceivedBy(target);
+    ASSERT_EQ(received.size(), parsed.strokes.size());
+    for (std::size_t i = 0; i < received.size(); ++i) {
+        const KeyStroke& stroke = parsed.strokes[i];
+        EXPECT_TRUE(received[i].viaSendInput) << i;
+        EXPECT_EQ(received[i].vk, stroke.vk) << i;
+        EXPECT_EQ(received[i].up, (stroke.flags & KEYEVENTF_KEYUP) != 0) << i;
+        EXPECT_EQ(received[i].flags, stroke.flags) << i;
+        EXPECT_EQ(std::uint16_t(received[i].unicode), stroke.scan) << i;
+    }
+    EXPECT_FALSE(desktop.keyIsDown(VK_SHIFT));
+    EXPECT_EQ(desktop.callCounts()["SendInput"], 1u);
+    EXPECT_EQ(desktop.callCounts()["WaitForInputIdle"], 1u);
+
+    // Without the wait, the keys still arrive, and nothing waits for the target.
+    ASSERT_TRUE(SendKeys(L"~", false));
+    EXPECT_EQ(desktop.keysReceivedBy(target).size(), received.size() + 2);
+    EXPECT_EQ(desktop.callCounts()["WaitForInputIdle"], 1u);
+}
+
+TEST(SendKeysOnDesktop, DefaultUserCommandMinimisesThroughTheWindowMenu) {
+    sim::Desktop desktop;
+    const Hwnd target = desktop.addWindow("CabinetWClass", "Files", Rect{100, 100, 600, 500});
+    desktop.activate(target);
+
+    ASSERT_TRUE(SendKeys(L"%( n)", true));
+    EXPECT_TRUE(desktop.windowIconic(target));
+    EXPECT_EQ(desktop.keyEvents().size(), 6u);
+    EXPECT_FALSE(desktop.keyIsDown(VK_MENU));
 }
 
 } // namespace

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Size on disk and start-up time of edgepad.exe beside a minimal resident Win32 program (one
+# window, one 100 ms timer), built the same way and run under the same Wine. Prints figures
+# and asserts nothing.
+#   tools/bench.sh [runs]      (default 10)
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+runs="${1:-10}"
+tools/build.sh windows >/dev/null
+
+source tools/wine-env.sh
+ep_display_up
+ep_prefix_up
+
+work="$EP_BUILD/bench-startup"
+rm -rf "$work"
+mkdir -p "$work"
+# Copies, so that the program's settings file lands here and not beside the build.
+cp "$EP_BUILD/windows/edgepad.exe" "$EP_BUILD/windows/bench_reference.exe" "$work/"
+bench="$EP_BUILD/windows/bench_startup.exe"
+
+startup() { # program title -> "median min max runs window-median"
+    wine "$bench" "$(ep_winpath "$work/$1")" "$2" "$runs" </dev/null 2>"$work/$1.log" |
+        tr -d '\r' | awk '/^median/ { print $2, $4, $6, $8, $10 }'
+}
+
+read -r ep_median ep_min ep_max ep_runs ep_window < <(startup edgepad.exe Form1)
+read -r ref_median ref_min ref_max ref_runs ref_window < <(startup bench_reference.exe Reference)
+ep_wine_down
+
+ep_size=$(stat -c %s "$work/edgepad.exe")
+ref_size=$(stat -c %s "$work/bench_reference.exe")
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+
+row() { printf '%-44s %12s %12s %8s\n' "$@"; }
+row "" "edgepad.exe" "reference" "ratio"
+row "size (bytes)" "$ep_size" "$ref_size" "$(ratio "$ep_size" "$ref_size")"
+row "start-up: window up and idle, median (ms)" "$ep_median" "$ref_median" \
+    "$(ratio "$ep_median" "$ref_median")"
+row "  fastest (ms)" "$ep_min" "$ref_min" ""
+row "  slowest (ms)" "$ep_max" "$ref_max" ""
+row "  window up only, median (ms)" "$ep_window" "$ref_window" \
+    "$(ratio "$ep_window" "$ref_window")"
+row "  runs" "$ep_runs" "$ref_runs" ""

@@ -6,7 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <set>
+#include <sstream>
+#include <string>
 
 namespace ep {
 namespace {
@@ -253,6 +262,122 @@ TEST_F(PicturesTest, PicturesAreFreedWithTheirOwner) {
         EXPECT_EQ(desk.liveGdiObjects(), before + 2);
     }
     EXPECT_EQ(desk.liveGdiObjects(), before);
+}
+
+// The icon: its text art turned into an .ico by the build's own script, read back here.
+class IconTest : public ::testing::Test {
+  protected:
+    const std::filesystem::path source =
+        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+
+    struct Art {
+        std::map<char, std::uint32_t> palette; // 0x00RRGGBB
+        std::set<char> transparent;
+        std::vector<std::string> rows;
+    };
+    Art readArt() {
+        Art art;
+        std::ifstream in(source / "src/resources/edgepad_icon.txt");
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.empty() || line[0] == '#') continue;
+            if (line.rfind("= ", 0) == 0) {
+                std::istringstream fields(line.substr(2));
+                char key;
+                std::string first;
+                fields >> key >> first;
+                if (first == "transparent") {
+                    art.transparent.insert(key);
+                } else {
+                    int g, b;
+                    fields >> g >> b;
+                    art.palette[key] = std::uint32_t(std::stoi(first)) << 16 | g << 8 | b;
+                }
+                continue;
+            }
+            art.rows.push_back(line);
+        }
+        return art;
+    }
+};
+
+TEST_F(IconTest, MakeIconWritesThe256ColourIconOfTheArt) {
+    const Art art = readArt();
+    ASSERT_EQ(art.rows.size(), 32u);
+    for (const std::string& row : art.rows)
+        ASSERT_EQ(row.size(), 32u);
+
+    const std::filesystem::path ico = std::filesystem::temp_directory_path() /
+                                      ("edgepad_icon_test_" + std::to_string(::getpid()) + ".ico");
+    const std::string command = "python3 '" + (source / "tools/make_icon.py").string() + "' '" +
+                                (source / "src/resources/edgepad_icon.txt").string() + "' '" +
+                                ico.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream in(ico, std::ios::binary);
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                           std::istreambuf_iterator<char>());
+    std::filesystem::remove(ico);
+    auto u16 = [&](std::size_t at) { return unsigned(bytes.at(at) | bytes.at(at + 1) << 8); };
+    auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
+
+    // One image, 32 x 32, 8 bits per pixel with a full colour table.
+    ASSERT_GE(bytes.size(), 22u);
+    EXPECT_EQ(u16(2), 1u);
+    EXPECT_EQ(u16(4), 1u);
+    EXPECT_EQ(bytes[6], 32);
+    EXPECT_EQ(bytes[7], 32);
+    EXPECT_EQ(u16(12), 8u);
+    const std::size_t image = u32(18);
+    ASSERT_EQ(image + u32(14), bytes.size());
+    EXPECT_EQ(u32(image + 4), 32u);
+    EXPECT_EQ(u32(image + 8), 64u); // colour bitmap and mask together
+    EXPECT_EQ(u16(image + 14), 8u);
+    const std::size_t colours = image + 40, xorBits = colours + 256 * 4,
+                      andBits = xorBits + 32 * 32;
+    ASSERT_EQ(andBits + 32 * 4, bytes.size());
+
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const int stored = 31 - y; // bottom-up
+            const bool masked = bytes[andBits + stored * 4 + x / 8] & (0x80 >> (x % 8));
+            const char key = art.rows[y][x];
+            EXPECT_EQ(masked, art.transparent.count(key) == 1) << x << ", " << y;
+            if (masked) continue;
+            const std::size_t entry = colours + 4 * bytes[xorBits + stored * 32 + x];
+            const std::uint32_t rgb = bytes[entry + 2] << 16 | bytes[entry + 1] << 8 | bytes[entry];
+            EXPECT_EQ(rgb, art.palette.at(key)) << x << ", " << y;
+        }
+}
+
+TEST_F(IconTest, ThreeRaisedButtonsSteppingDownToTheRight) {
+    const Art art = readArt();
+    ASSERT_EQ(art.rows.size(), 32u);
+    auto at = [&](int x, int y) {
+        const char key = art.rows[y][x];
+        return art.transparent.count(key) ? 0xFF000000u : art.palette.at(key);
+    };
+    // Each button's top-left corner is white, and each later one lies over the one before.
+    for (auto [x, y] : {std::pair{0, 0}, {8, 9}, {16, 18}})
+        EXPECT_EQ(at(x, y), kWhite);
+    EXPECT_EQ(at(31, 31), kDarkGrey);
+    EXPECT_EQ(at(31, 0), 0xFF000000u);
+    EXPECT_EQ(at(0, 31), 0xFF000000u);
+    // The close button shows black, the two others blue and the outline.
+    auto colours = [&](int left, int top, int right, int bottom) {
+        std::set<std::uint32_t> found;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                found.insert(at(x, y));
+        return found;
+    };
+    EXPECT_EQ(colours(1, 1, 14, 9).count(kBlack), 1u);
+    const std::set<std::uint32_t> back = colours(9, 10, 22, 18), forward = colours(17, 19, 30, 30);
+    for (std::uint32_t blue : kBlues) {
+        EXPECT_EQ(back.count(blue), 1u);
+        EXPECT_EQ(forward.count(blue), 1u);
+    }
+    EXPECT_EQ(back.count(kOutline), 1u);
+    EXPECT_EQ(forward.count(kOutline), 1u);
 }
 
 } // namespace

@@ -341,9 +341,10 @@ class Parser {
     std::vector<Group> groups_;
 };
 
-// SendInput only queues the keys. The target has taken them in once its thread waits for
-// input again with nothing queued, which is what WaitForInputIdle reports; a second at most
-// so that a hung target cannot hang the panel.
+// SendInput only queues the keys. WaitForInputIdle is the platform's wait for another process
+// to be waiting for input with none pending; a second at most, so that a hung target cannot
+// hang the panel. Windows makes that wait only once per process, so for a target that has been
+// idle before it returns at once.
 void waitForForegroundIdle(Platform& platform) {
     const Hwnd foreground = platform.GetForegroundWindow();
     if (!foreground) return;

@@ -1,0 +1,262 @@
+// The panel's popup menu on the simulated desktop: what it shows, the user-button switch and
+// its saved value, the watcher standing still behind the About window, and the ways the menu
+// form ends the program.
+#include "frame/toolkit.h"
+#include "menu/frm_menu.h"
+#include "menu/frm_version.h"
+#include "panel/form1.h"
+#include "platform/sim/desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <string>
+
+namespace ep {
+namespace {
+
+constexpr int kRightButton = 2;
+
+std::optional<std::string> readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class MenuTest : public ::testing::Test {
+  protected:
+    ~MenuTest() override { resetToolkit(); }
+
+    std::filesystem::path ini() const { return desk.hostPath(L"C:\\Tools\\edgepad.ini"); }
+
+    // Starts the program and docks its panel at a file manager's list: three buttons high.
+    Form1& startDocked() {
+        Form1& panel = form<Form1>();
+        fileManager = desk.addWindow("CabinetWClass", "Files", Rect{200, 100, 800, 600});
+        desk.addWindow("SysListView32", "", Rect{204, 130, 796, 596}, fileManager,
+                       WS_CHILD | WS_VISIBLE);
+        leaveStrip(); // the watcher docks on an entry from idle only
+        enterStrip();
+        return panel;
+    }
+    void enterStrip() {
+        desk.setCursor(210, 300);
+        desk.advance(100);
+    }
+    void leaveStrip() {
+        desk.setCursor(500, 300);
+        desk.advance(100);
+    }
+    int panelHeight() {
+        const Rect r = desk.windowRect(form<Form1>().hWnd());
+        return r.bottom - r.top;
+    }
+    bool panelDocked() { return desk.windowRect(form<Form1>().hWnd()).left == 200; }
+
+    // A right press on the panel's first cell, as a person does it.
+    void rightPress() {
+        const Rect r = desk.windowRect(form<Form1>().hWnd());
+        desk.press(kRightButton, r.left + 8, r.top + 7);
+        desk.release(kRightButton, r.left + 8, r.top + 7);
+    }
+    // Opens the menu and chooses the item at position (separators count).
+    void choose(std::size_t position) {
+        desk.onPopupMenu = [position](const sim::MenuRecord& menu) {
+            return position < menu.items.size() ? menu.items[position].id : 0;
+        };
+        rightPress();
+    }
+
+    void unloadMenuForm(const std::function<void(frmMenu&)>& ask);
+
+    sim::Desktop desk;
+    Hwnd fileManager = 0;
+};
+
+TEST_F(MenuTest, ShowsItsThreeCommandsAndTwoSeparatorsWithTheSwitchesMark) {
+    Form1& panel = startDocked();
+    const auto before = readBytes(ini());
+    choose(99); // dismissed
+    ASSERT_EQ(desk.menusShown.size(), 1u);
+    const sim::MenuRecord& menu = desk.menusShown[0];
+    EXPECT_EQ(menu.owner, panel.hWnd());
+    ASSERT_EQ(menu.items.size(), 5u);
+    EXPECT_EQ(menu.items[0].text, L"ﾕｰｻﾞﾎﾞﾀﾝを使う");
+    EXPECT_FALSE(menu.items[0].flags & MF_CHECKED);
+    EXPECT_TRUE(menu.items[1].flags & MF_SEPARATOR);
+    EXPECT_EQ(menu.items[2].text, L"バージョン情報");
+    EXPECT_TRUE(menu.items[3].flags & MF_SEPARATOR);
+    EXPECT_EQ(menu.items[4].text, L"終了");
+    for (const auto& item : menu.items) {
+        EXPECT_EQ(item.text.find_first_of(L"&\t"), std::wstring::npos) << "no access keys";
+        EXPECT_FALSE(item.flags & MF_CHECKED && &item != &menu.items[0]);
+    }
+    EXPECT_EQ(desk.liveMenus(), 0);
+    EXPECT_EQ(readBytes(ini()), before) << "dismissing the menu does nothing";
+    EXPECT_TRUE(panel.Timer1.Enabled());
+
+    choose(0);
+    choose(99);
+    ASSERT_EQ(desk.menusShown.size(), 3u);
+    EXPECT_TRUE(desk.menusShown[2].items[0].flags & MF_CHECKED);
+}
+
+TEST_F(MenuTest, TheSwitchWritesOneAndZeroAtOnce) {
+    startDocked();
+    frmMenu& menu = form<frmMenu>();
+    choose(0);
+    EXPECT_TRUE(menu.uc.Checked());
+    EXPECT_EQ(readBytes(ini()), "[DATA]\r\nUSER_COMMAND=%( n)\r\nUSER_COMMAND_ON=1\r\n");
+    choose(0);
+    EXPECT_FALSE(menu.uc.Checked());
+    EXPECT_EQ(readBytes(ini()), "[DATA]\r\nUSER_COMMAND=%( n)\r\nUSER_COMMAND_ON=0\r\n");
+}
+
+TEST_F(MenuTest, ASavedTwoBecomesZeroThenOne) {
+    writeBytes(ini(), "[DATA]\r\nUSER_COMMAND=^w\r\nUSER_COMMAND_ON=2\r\n");
+    startDocked();
+    ASSERT_TRUE(form<frmMenu>().uc.Checked());
+    choose(0);
+    EXPECT_EQ(readBytes(ini()), "[DATA]\r\nUSER_COMMAND=^w\r\nUSER_COMMAND_ON=0\r\n");
+    choose(0);
+    EXPECT_EQ(readBytes(ini()), "[DATA]\r\nUSER_COMMAND=^w\r\nUSER_COMMAND_ON=1\r\n");
+}
+
+TEST_F(MenuTest, ADeletedSettingsFileIsCreatedAgainWithJustTheSwitch) {
+    startDocked();
+    std::filesystem::remove(ini());
+    choose(0);
+    EXPECT_EQ(readBytes(ini()), "[DATA]\r\nUSER_COMMAND_ON=1\r\n");
+}
+
+TEST_F(MenuTest, TheNewHeightAppliesAtTheNextDocking) {
+    startDocked();
+    ASSERT_TRUE(panelDocked());
+    ASSERT_EQ(panelHeight(), 45);
+    choose(0);
+    desk.advance(300);
+    EXPECT_EQ(panelHeight(), 45) << "still docked: the height stays";
+    leaveStrip();
+    ASSERT_FALSE(panelDocked());
+    enterStrip();
+    ASSERT_TRUE(panelDocked());
+    EXPECT_EQ(panelHeight(), 60);
+
+    choose(0);
+    EXPECT_EQ(panelHeight(), 60);
+    leaveStrip();
+    enterStrip();
+    EXPECT_EQ(panelHeight(), 45);
+}
+
+TEST_F(MenuTest, TheWatcherStandsStillWhileTheAboutWindowIsOpen) {
+    Form1& panel = startDocked();
+    ASSERT_TRUE(panelDocked());
+    const Rect docked = desk.windowRect(panel.hWnd());
+    int idles = 0;
+    desk.onIdle = [&] {
+        if (idles++ > 0) return;
+        EXPECT_TRUE(isLoaded<frm_Version>());
+        EXPECT_FALSE(panel.Timer1.Enabled());
+        leaveStrip();
+        desk.setCursor(0, 0); // the exit-bar corner
+        desk.advance(500);
+        const Rect now = desk.windowRect(panel.hWnd());
+        EXPECT_EQ(now.left, docked.left);
+        EXPECT_EQ(now.top, docked.top);
+        desk.pressKey(VK_ESCAPE);
+    };
+    choose(2);
+    EXPECT_GE(idles, 1);
+    EXPECT_FALSE(isLoaded<frm_Version>());
+    EXPECT_TRUE(panel.Timer1.Enabled()) << "the watcher resumes once the window is closed";
+    desk.setCursor(500, 300);
+    desk.advance(100);
+    EXPECT_FALSE(panelDocked());
+}
+
+// Every loaded form, the menu form's own unload aside, goes; then the program ends with the
+// settings file as it was.
+void expectEndedWithEveryOtherFormUnloaded(const std::vector<Form*>& loadedBefore) {
+    for (Form* each : loadedBefore) {
+        SCOPED_TRACE(each->Name());
+        EXPECT_EQ(each->isUnloaded(), each->Name() != "frmMenu");
+    }
+}
+
+TEST_F(MenuTest, ExitUnloadsEveryFormAndEndsWithoutWriting) {
+    Form1& panel = startDocked();
+    const Hwnd panelWindow = panel.hWnd();
+    form<frmMenu>();
+    const auto before = readBytes(ini());
+    const auto loadedBefore = Forms();
+    ASSERT_GE(loadedBefore.size(), 2u);
+    EXPECT_THROW(choose(4), sim::ProgramEnded);
+    expectEndedWithEveryOtherFormUnloaded(loadedBefore);
+    EXPECT_FALSE(desk.windowExists(panelWindow));
+    EXPECT_EQ(readBytes(ini()), before);
+}
+
+// However the menu form is asked to go, the program goes with it; frm_Version is loaded too.
+void MenuTest::unloadMenuForm(const std::function<void(frmMenu&)>& ask) {
+    startDocked();
+    frmMenu& menu = form<frmMenu>();
+    form<frm_Version>();
+    const auto before = readBytes(ini());
+    const auto loadedBefore = Forms();
+    EXPECT_THROW(ask(menu), sim::ProgramEnded);
+    expectEndedWithEveryOtherFormUnloaded(loadedBefore);
+    EXPECT_EQ(readBytes(ini()), before);
+}
+
+TEST_F(MenuTest, UnloadingTheMenuFormEndsTheProgramLikeExit) {
+    unloadMenuForm([](frmMenu& menu) { Unload(menu); });
+}
+
+TEST_F(MenuTest, ClosingTheMenuFormsWindowEndsTheProgramLikeExit) {
+    unloadMenuForm([this](frmMenu& menu) { desk.SendMessageW(menu.hWnd(), WM_CLOSE, 0, 0); });
+}
+
+// Forms that note their unloading, to see the order and the exact name comparison.
+std::vector<std::string> unloadLog;
+class NotingForm : public Form {
+  public:
+    explicit NotingForm(std::string name) : Form(std::move(name), FormDesign{}) {}
+    void Form_Unload() override { unloadLog.push_back(Name()); }
+};
+struct FirstForm : NotingForm {
+    FirstForm() : NotingForm("First") {}
+};
+struct LowerCaseMenu : NotingForm {
+    LowerCaseMenu() : NotingForm("frmmenu") {}
+};
+struct LastForm : NotingForm {
+    LastForm() : NotingForm("Last") {}
+};
+struct Keeper : NotingForm {
+    Keeper() : NotingForm("Keep") {}
+};
+
+TEST_F(MenuTest, UnloadOtherFormsGoesInLoadOrderAndComparesNamesExactly) {
+    unloadLog.clear();
+    form<FirstForm>();
+    form<Keeper>();
+    form<LowerCaseMenu>();
+    form<LastForm>();
+    unloadOtherForms("Keep");
+    EXPECT_EQ(unloadLog, (std::vector<std::string>{"First", "frmmenu", "Last"}));
+    ASSERT_EQ(Forms().size(), 1u);
+    EXPECT_EQ(Forms()[0]->Name(), "Keep");
+}
+
+} // namespace
+} // namespace ep

@@ -147,13 +147,26 @@ TEST_F(SimInputTest, InjectedKeysReachTheForegroundWindowAndItsDefaultHandling) 
     EXPECT_EQ(desk.foreground(), lower);
     EXPECT_EQ(desk.keyEvents().back().target, lower) << "Alt up went to the new foreground";
 
+    // A program that asks before closing records the close and stays.
+    const Hwnd editor = desk.addWindow("Editor", "Unsaved", Rect{0, 0, 300, 300});
+    desk.setIgnoresClose(editor, true);
+    desk.activate(editor);
+    desk.pressKey(VK_MENU);
+    desk.holdKey(VK_MENU);
+    desk.pressKey(VK_F4);
+    desk.releaseKey(VK_MENU);
+    EXPECT_TRUE(desk.windowExists(editor));
+    EXPECT_EQ(desk.messagesReceived(editor), (std::vector<std::uint32_t>{WM_CLOSE}));
+    desk.closeWindow(editor);
+    EXPECT_EQ(desk.foreground(), lower);
+
     // Alt+Space then N: the window menu's Minimize.
     KeyboardInput chord[] = {{VK_MENU, 0, 0}, {VK_SPACE, 0, 0}, {VK_SPACE, 0, KEYEVENTF_KEYUP},
                              {'N', 0, 0},     {'N', 0, KEYEVENTF_KEYUP}, {VK_MENU, 0, KEYEVENTF_KEYUP}};
     EXPECT_EQ(desk.SendInput(6, chord), 6u);
     EXPECT_TRUE(desk.IsIconic(lower));
     EXPECT_TRUE(desk.keyEvents().back().viaSendInput);
-    EXPECT_EQ(desk.foreground(), 0) << "nothing else to activate";
+    EXPECT_EQ(desk.foreground(), lower) << "nothing else to activate";
     EXPECT_EQ(desk.WindowFromPoint({10, 10}), 0) << "a minimised window is off the screen";
 
     KeyboardInput unicode{0, L'é', KEYEVENTF_UNICODE};

@@ -259,6 +259,7 @@ std::intptr_t Desktop::State::send(Hwnd hwnd, std::uint32_t msg, std::uintptr_t 
                                    std::intptr_t lParam) {
     Window* w = find(hwnd);
     if (!w) return 0;
+    ++activity;
     switch (w->kind) {
     case WindowKind::Foreign: receiveForeign(*w, msg, wParam, lParam); return 0;
     case WindowKind::Native: return nativeProc(hwnd, msg, wParam, lParam);
@@ -280,6 +281,7 @@ bool Desktop::State::post(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
         }
     }
     queue.push_back(Msg{hwnd, msg, wParam, lParam, std::uint32_t(clock), cursorPos});
+    ++activity;
     return true;
 }
 
@@ -296,7 +298,9 @@ void Desktop::State::receiveForeign(Window& w, std::uint32_t msg, std::uintptr_t
     }
 }
 
-void Desktop::State::closeForeign(Hwnd hwnd) { destroy(hwnd, false); }
+void Desktop::State::closeForeign(Hwnd hwnd) {
+    if (Window* w = find(hwnd); w && !w->ignoresClose) destroy(hwnd, false);
+}
 
 std::intptr_t Desktop::State::defProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
                                       std::intptr_t lParam) {
@@ -390,7 +394,7 @@ std::intptr_t Desktop::State::nativeProc(Hwnd hwnd, std::uint32_t msg, std::uint
 }
 
 std::intptr_t Desktop::State::dispatch(const Msg& msg) {
-    ++dispatched;
+    ++activity;
     if (!msg.hwnd || !find(msg.hwnd)) return 0;
     std::intptr_t result = send(msg.hwnd, msg.message, msg.wParam, msg.lParam);
     // A WM_PAINT handler that does not validate would be sent WM_PAINT forever.
@@ -538,10 +542,10 @@ void Desktop::State::minimize(Hwnd hwnd) {
     w->rect = {iconicPosition, iconicPosition, iconicPosition + 160, iconicPosition + 28};
     w->style |= WS_MINIMIZE;
     w->windowMenuOpen = false;
-    if (fg == hwnd) {
-        fg = 0;
+    // The next window takes the activation; with none (this desktop has no shell window to
+    // take it) the minimised window keeps it.
+    if (fg == hwnd)
         if (Hwnd next = nextActivatable(hwnd)) setForeground(next, false);
-    }
 }
 
 void Desktop::State::restore(Hwnd hwnd) {
@@ -757,6 +761,10 @@ Hwnd Desktop::addWindow(const std::string& className, const std::string& title, 
 }
 
 void Desktop::closeWindow(Hwnd hwnd) { s_->destroy(hwnd, false); }
+
+void Desktop::setIgnoresClose(Hwnd hwnd, bool ignores) {
+    if (Window* w = s_->find(hwnd)) w->ignoresClose = ignores;
+}
 
 void Desktop::setWindowTitle(Hwnd hwnd, const std::string& title) {
     if (Window* w = s_->find(hwnd)) w->title = title;
@@ -1080,7 +1088,7 @@ int Desktop::GetMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin, std::uint
             return msg->message == WM_QUIT ? 0 : 1;
         if (!onIdle || rounds > 10000)
             throw SimStalled("sim: GetMessageW waits with an empty queue and nothing to do");
-        std::uint64_t dispatchedBefore = s_->dispatched;
+        std::uint64_t activityBefore = s_->activity;
         std::uint64_t clockBefore = s_->clock;
         bool wasIdle = s_->inIdle;
         s_->inIdle = true;
@@ -1093,7 +1101,7 @@ int Desktop::GetMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin, std::uint
         s_->inIdle = wasIdle;
         Msg probe;
         if (s_->takeMessage(&probe, hwnd, filterMin, filterMax, false)) continue;
-        if (s_->dispatched == dispatchedBefore && s_->clock == clockBefore)
+        if (s_->activity == activityBefore && s_->clock == clockBefore)
             throw SimStalled("sim: GetMessageW waits and onIdle gave it nothing to do");
     }
 }

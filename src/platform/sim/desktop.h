@@ -89,8 +89,13 @@ class Desktop : public Platform {
                    std::uint32_t style = WS_VISIBLE | WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS,
                    std::uint32_t exStyle = 0);
     void closeWindow(Hwnd hwnd); // as if that program destroyed it
+    // WM_CLOSE, Alt+F4 and SC_CLOSE close another program's window, unless it is told to
+    // ignore them (a program asking "save changes?"): then it records them and stays open.
+    void setIgnoresClose(Hwnd hwnd, bool ignores);
     void setWindowTitle(Hwnd hwnd, const std::string& title);
     void setWindowStyle(Hwnd hwnd, std::uint32_t style);
+    // GetParent reports the owner of a WS_POPUP window only, as on Windows; an owned
+    // overlapped window reports 0.
     void setOwner(Hwnd hwnd, Hwnd owner);
     void moveWindow(Hwnd hwnd, Rect screenRect);
     Hwnd findWindow(const std::string& className, const std::string& title) const;
@@ -148,7 +153,9 @@ class Desktop : public Platform {
     int liveRegions() const;
     int liveGdiObjects() const;
     int doubleDeletes() const;                 // DeleteObject/DeleteDC of a dead handle
-    std::vector<std::string> gdiErrors() const; // every misuse, described
+    // Every misuse, described: objects deleted twice or while in use, a region deleted while
+    // a window owns it, handles used after deletion or from another desktop.
+    std::vector<std::string> gdiErrors() const;
     bool windowRegionContains(Hwnd hwnd, int x, int y) const;
     std::vector<Rect> windowRegionRects(Hwnd hwnd) const;
     bool windowHasRegion(Hwnd hwnd) const;
@@ -163,6 +170,10 @@ class Desktop : public Platform {
     std::function<int(const MessageBoxRecord&)> onMessageBox; // answer; default IDOK
     std::vector<MenuRecord> menusShown;
     std::function<std::uintptr_t(const MenuRecord&)> onPopupMenu; // chosen id, 0 dismissed
+    // Called when GetMessageW finds nothing to return: a modal loop waits for the user. Input
+    // and time given from here (press, pressKey, advance ...) are queued, not dispatched, so
+    // the waiting loop itself receives them. GetMessageW raises SimStalled when onIdle is
+    // unset, or leaves no message, no delivery and no passing of time behind.
     std::function<void()> onIdle;
     int liveMenus() const;
 

@@ -59,6 +59,12 @@ const GdiObject* Desktop::State::gdiObject(Handle handle, GdiKind kind) const {
     return it != gdi.end() && it->second.kind == kind ? &it->second : nullptr;
 }
 
+void Desktop::State::noteDead(const char* call, Handle handle) {
+    if (!handle || gdi.count(handle)) return;
+    error(std::string(call) + " with " + hex(handle) +
+          (deleted.count(handle) ? ", which was deleted" : ", which is no object of this desktop"));
+}
+
 void Desktop::State::systemDeletesRegion(Hrgn region) {
     gdi.erase(region);
     deleted.insert(region);
@@ -293,6 +299,11 @@ Hdc Desktop::GetDC(Hwnd hwnd) {
 int Desktop::ReleaseDC(Hwnd, Hdc hdc) {
     s_->count("ReleaseDC");
     GdiObject* dc = s_->gdiObject(hdc, GdiKind::Dc);
+    if (!dc && s_->deleted.count(hdc)) {
+        ++s_->doubleDeleteCount;
+        s_->error("ReleaseDC of " + hex(hdc) + ", which was already released");
+        return 0;
+    }
     if (!dc || dc->memoryDc || dc->paintDc) {
         s_->error("ReleaseDC of " + hex(hdc) + ", which is no DC from GetDC");
         return 0;
@@ -381,12 +392,14 @@ int Desktop::OffsetRgn(Hrgn region, int x, int y) {
 
 bool Desktop::PtInRegion(Hrgn region, int x, int y) {
     s_->count("PtInRegion");
+    s_->noteDead("PtInRegion", region);
     const GdiObject* r = s_->gdiObject(region, GdiKind::Region);
     return r && r->region.contains(x, y);
 }
 
 std::uint32_t Desktop::GetRegionData(Hrgn region, std::uint32_t count, void* data) {
     s_->count("GetRegionData");
+    s_->noteDead("GetRegionData", region);
     const GdiObject* r = s_->gdiObject(region, GdiKind::Region);
     if (!r) return 0;
     std::vector<Rect> rects = r->region.rects();
@@ -500,6 +513,8 @@ Hgdiobj Desktop::SelectObject(Hdc hdc, Hgdiobj object) {
     s_->count("SelectObject");
     GdiObject* dc = s_->gdiObject(hdc, GdiKind::Dc);
     auto it = s_->gdi.find(object);
+    s_->noteDead("SelectObject", hdc);
+    s_->noteDead("SelectObject", object);
     if (!dc || it == s_->gdi.end()) return 0;
     GdiObject& o = it->second;
     switch (o.kind) {
@@ -550,6 +565,7 @@ Hbitmap Desktop::CreateDIBSection(Hdc, int width, int height, void** bits) {
 
 int Desktop::GetObjectW(Hgdiobj object, int size, void* buffer) {
     s_->count("GetObjectW");
+    s_->noteDead("GetObjectW", object);
     GdiObject* bitmap = s_->gdiObject(object, GdiKind::Bitmap);
     if (!bitmap) return 0;
     if (!buffer) return int(sizeof(Bitmap));
@@ -573,6 +589,8 @@ int Desktop::GetObjectW(Hgdiobj object, int size, void* buffer) {
 bool Desktop::BitBlt(Hdc dest, int x, int y, int width, int height, Hdc src, int srcX, int srcY,
                      std::uint32_t rop) {
     s_->count("BitBlt");
+    s_->noteDead("BitBlt", dest);
+    s_->noteDead("BitBlt", src);
     GdiObject* d = s_->gdiObject(dest, GdiKind::Dc);
     if (!d) return false;
     if (rop == BLACKNESS || rop == WHITENESS) {
@@ -604,6 +622,8 @@ bool Desktop::BitBlt(Hdc dest, int x, int y, int width, int height, Hdc src, int
 
 int Desktop::FillRect(Hdc hdc, const Rect* rect, Hbrush brush) {
     s_->count("FillRect");
+    s_->noteDead("FillRect", hdc);
+    if (brush > 31) s_->noteDead("FillRect", brush);
     GdiObject* dc = s_->gdiObject(hdc, GdiKind::Dc);
     if (!dc || !rect) return 0;
     ColorRef color = 0;

@@ -206,8 +206,7 @@ std::filesystem::path Desktop::State::hostPath(const std::wstring& windowsPath) 
     std::string rest;
     if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
         result /= std::string(1, char(std::toupper(static_cast<unsigned char>(p[0]))));
-        rest = p.substr(2);
-        if (rest.empty() || rest[0] != '\\') rest = "\\Tools\\" + rest; // drive-relative
+        rest = p.substr(2); // "C:x" is taken from the drive's root
     } else if (p.rfind("\\\\", 0) == 0) {
         result /= "UNC";
         rest = p.substr(2);

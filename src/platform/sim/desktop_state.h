@@ -61,6 +61,7 @@ struct Window {
     bool erase = false;
     bool buttonPressed = false; // a native button between its down and up
     bool windowMenuOpen = false; // a foreign window after Alt+Space
+    bool ignoresClose = false;   // a foreign window that asks first and stays open
     std::uintptr_t controlIcon = 0;
     std::uintptr_t font = 0;
     std::vector<Msg> received; // foreign windows: every message sent or posted
@@ -146,7 +147,7 @@ struct Desktop::State {
     std::map<std::pair<Hwnd, std::uintptr_t>, TimerModel> timers;
     std::uintptr_t nextThreadTimerId = 1;
     bool inIdle = false;
-    std::uint64_t dispatched = 0;
+    std::uint64_t activity = 0; // messages delivered or queued, for telling a stalled wait
     Hwnd pressTarget[5] = {};
     std::vector<std::pair<Hwnd, std::vector<Msg>>> closedLogs; // foreign windows gone
 
@@ -249,6 +250,8 @@ struct Desktop::State {
     const GdiObject* gdiObject(Handle handle, GdiKind kind) const;
     void systemDeletesRegion(Hrgn region);
     void error(const std::string& what) { errors.push_back(what); }
+    // Records the use of a handle that names no live object of the kind (0 is no handle).
+    void noteDead(const char* call, Handle handle);
     std::uint32_t* surfacePixel(GdiObject& dc, int x, int y, int* width, int* height);
     bool dcAllows(const GdiObject& dc, int x, int y) const;
     std::uint32_t sysColor(int index) const;

@@ -5,6 +5,20 @@
 //
 // Tests drive it as a person drives a desktop (put the cursor here, press here, let 100 ms
 // pass) and read what a person would see or what another program's window received.
+//
+// Rules of the platform it keeps, which a test may not expect at first sight:
+// - Activation: SetForegroundWindow, ShowWindow(SW_SHOW...), SetWindowPos without
+//   SWP_NOACTIVATE and CreateWindowExW with WS_VISIBLE activate a visible top-level window
+//   (raising it to the top of its band), subject to refuseForegroundChanges and
+//   setForegroundLag. A press on an inactive program window sends WM_MOUSEACTIVATE first.
+// - GetParent reports a top-level window's owner only for a WS_POPUP window.
+// - Other programs' windows close on WM_CLOSE, SC_CLOSE and Alt+F4, and minimise on Alt+Space
+//   then N (Alt+Space then C closes); the next window in z-order takes the activation.
+//   A minimised window lies at (-32000, -32000) and is found by no point.
+// - Timers post WM_TIMER only as the test's clock passes; at most one is queued per timer.
+// - The ANSI code page is UTF-8 here. Handles are unique across all desktops of a process.
+// - CreateMutexW reports ERROR_ALREADY_EXISTS only after setOtherInstanceRunning(true): a test
+//   that starts the program again on one desktop plays a new process.
 #pragma once
 
 #include "platform/platform.h"

@@ -1,0 +1,493 @@
+// The panel's buttons on the simulated desktop, used as a person uses them: dock the panel at
+// a file manager by resting the cursor in its strip, then press on the panel's cells and look
+// at what the file manager (and every other window) received and where the panel stands.
+#include "menu/frm_menu.h"
+#include "panel/form1.h"
+#include "program_fixture.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace ep {
+namespace {
+
+using testing::ProgramTest;
+
+constexpr std::uint32_t kChild = WS_CHILD | WS_VISIBLE;
+constexpr int kParkedLeftPx = 1280;
+constexpr int kPitchPx = 15;
+
+std::string keyName(std::uint16_t vk) {
+    switch (vk) {
+    case VK_MENU:
+        return "Alt";
+    case VK_F4:
+        return "F4";
+    case VK_LEFT:
+        return "Left";
+    case VK_RIGHT:
+        return "Right";
+    case VK_SPACE:
+        return "Space";
+    case VK_RETURN:
+        return "Enter";
+    case VK_SHIFT:
+        return "Shift";
+    default:
+        break;
+    }
+    if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return std::string(1, char(vk));
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", unsigned(vk));
+    return hex;
+}
+
+// "vAlt vLeft ^Left ^Alt": v a key going down, ^ going up.
+std::string describe(const std::vector<sim::KeyEvent>& keys) {
+    std::string out;
+    for (const sim::KeyEvent& key : keys) {
+        if (!out.empty()) out += ' ';
+        out += (key.up ? "^" : "v") + keyName(key.vk);
+    }
+    return out;
+}
+
+bool contains(const std::vector<std::uint32_t>& messages, std::uint32_t message) {
+    for (std::uint32_t m : messages)
+        if (m == message) return true;
+    return false;
+}
+
+class ButtonsTest : public ProgramTest {
+  protected:
+    ButtonsTest() {
+        files = desktop.addWindow("CabinetWClass", "Files", Rect{200, 100, 800, 600}, 0,
+                                  WS_VISIBLE | WS_POPUP);
+        filesTree = desktop.addWindow("SysTreeView32", "", Rect{200, 130, 400, 600}, files, kChild);
+        // It asks before it closes, so that it can be pressed on again.
+        desktop.setIgnoresClose(files, true);
+        // The window the user was working in: whatever a stray key would reach.
+        notes = desktop.addWindow("Notepad", "Notes", Rect{900, 100, 1200, 600});
+    }
+
+    // Settings written before the start, as a user edits the file.
+    void settings(const std::string& userCommand, bool userButtonOn) {
+        writeHostFile(settingsFile(), "[DATA]\r\nUSER_COMMAND=" + userCommand +
+                                          "\r\nUSER_COMMAND_ON=" + (userButtonOn ? "1" : "0") +
+                                          "\r\n");
+    }
+
+    // Starts the program, goes back to work in Notes, and counts the ticks of the poll.
+    Form1& start() {
+        Form1& p = form<Form1>();
+        desktop.activate(notes);
+        auto tick = p.Timer1.Tick;
+        p.Timer1.Tick = [this, tick] {
+            ++ticks;
+            tick();
+        };
+        return p;
+    }
+    Form1& panel() { return form<Form1>(); }
+
+    void at(int x, int y) {
+        desktop.setCursor(x, y);
+        desktop.advance(100);
+    }
+    // Away from every window for a tick, then into the file manager's strip.
+    void dock() {
+        at(600, 800);
+        at(210, 300);
+        ASSERT_EQ(panelRect().left, 200);
+    }
+    Form1& startDocked() {
+        Form1& p = start();
+        dock();
+        return p;
+    }
+
+    Rect panelRect() { return desktop.windowRect(panel().hWnd()); }
+    Point cellPoint(int cell, int column = 8) {
+        const Rect r = panelRect();
+        return Point{r.left + column, r.top + cell * kPitchPx + 7};
+    }
+
+    // A press as a person makes it; no tick of the poll may fall inside the handler, and the
+    // poll runs again once the handler has returned.
+    void pressAt(int button, Point at) {
+        const int ticksBefore = ticks;
+        desktop.click(button, at.x, at.y);
+        EXPECT_EQ(ticks, ticksBefore) << "a tick ran inside the press handler";
+        EXPECT_TRUE(timerRunning());
+    }
+    void pressCell(int cell, int button = vbLeftButton) { pressAt(button, cellPoint(cell)); }
+
+    bool timerRunning() {
+        return panel().Timer1.Enabled() && desktop.timerArmed(panel().hWnd(), panel().Timer1.id());
+    }
+    std::string keysTo(Hwnd hwnd) { return describe(desktop.keysReceivedBy(hwnd)); }
+    std::string allKeys() { return describe(desktop.keyEvents()); }
+    // The keys injected since the first `count` of them.
+    std::vector<sim::KeyEvent> keysSince(std::size_t count) {
+        const std::vector<sim::KeyEvent>& all = desktop.keyEvents();
+        return {all.begin() + std::ptrdiff_t(count), all.end()};
+    }
+
+    Hwnd files = 0;
+    Hwnd filesTree = 0;
+    Hwnd notes = 0;
+    int ticks = 0;
+};
+
+// ---- What each cell does ----------------------------------------------------------------
+
+TEST_F(ButtonsTest, FormCellsByPixelRow) {
+    struct Row {
+        int firstRow;
+        const char* keys;
+        bool parks;
+    };
+    const Row rows[] = {{0, "vAlt vF4 ^F4 ^Alt", true},
+                        {15, "vAlt vLeft ^Left ^Alt", false},
+                        {30, "vAlt vRight ^Right ^Alt", false}};
+    startDocked();
+    for (const Row& row : rows) {
+        for (int pixelRow : {row.firstRow + 1, row.firstRow + 14}) {
+            SCOPED_TRACE("pixel row " + std::to_string(pixelRow));
+            if (panelRect().left == kParkedLeftPx) dock();
+            desktop.activate(notes);
+            const std::size_t keysBefore = desktop.keyEvents().size();
+            const Rect r = panelRect();
+            pressAt(vbLeftButton, Point{r.left + 8, r.top + pixelRow});
+
+            const std::vector<sim::KeyEvent> sent = keysSince(keysBefore);
+            EXPECT_EQ(describe(sent), row.keys);
+            for (const sim::KeyEvent& key : sent)
+                EXPECT_EQ(key.target, files);
+            EXPECT_EQ(desktop.foreground(), files);
+            EXPECT_EQ(panelRect().left == kParkedLeftPx, row.parks);
+        }
+    }
+    EXPECT_TRUE(contains(desktop.messagesReceived(files), WM_CLOSE));
+    EXPECT_EQ(keysTo(notes), "");
+}
+
+TEST_F(ButtonsTest, CloseCellClosesTheTargetAndParks) {
+    desktop.setIgnoresClose(files, false);
+    startDocked();
+    pressCell(0);
+    EXPECT_FALSE(desktop.windowExists(files));
+    EXPECT_EQ(panelRect().left, kParkedLeftPx);
+    // The releases follow whatever happens to the window, so that no key stays held.
+    EXPECT_EQ(allKeys(), "vAlt vF4 ^F4 ^Alt");
+    EXPECT_FALSE(desktop.keyIsDown(VK_MENU));
+}
+
+TEST_F(ButtonsTest, ChordsAreKeybdEventsInPressPressReleaseReleaseOrder) {
+    startDocked();
+    pressCell(1);
+    const std::vector<sim::KeyEvent>& keys = desktop.keyEvents();
+    ASSERT_EQ(keys.size(), 4u);
+    const std::uint16_t vks[] = {18, 37, 37, 18};
+    const bool ups[] = {false, false, true, true};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(keys[i].vk, vks[i]);
+        EXPECT_EQ(keys[i].up, ups[i]);
+        EXPECT_EQ(keys[i].flags, ups[i] ? KEYEVENTF_KEYUP : 0u);
+        EXPECT_FALSE(keys[i].viaSendInput);
+        EXPECT_EQ(keys[i].target, files);
+    }
+    EXPECT_FALSE(desktop.keyIsDown(VK_MENU));
+    EXPECT_FALSE(desktop.keyIsDown(VK_LEFT));
+}
+
+TEST_F(ButtonsTest, UserButtonTypesTheUserKeysWhereverItIsPressedAndParksFirst) {
+    settings("ab{ENTER}", true);
+    startDocked();
+    ASSERT_EQ(panelRect().bottom - panelRect().top, 4 * kPitchPx);
+    // Picture1 covers the fourth cell: pixel rows 45 to 59 of the panel.
+    for (Point corner : {Point{1, 46}, Point{16, 59}, Point{8, 52}}) {
+        SCOPED_TRACE("panel pixel " + std::to_string(corner.x) + "," + std::to_string(corner.y));
+        dock();
+        const Rect r = panelRect();
+        desktop.activate(notes);
+        const std::size_t keysBefore = desktop.keyEvents().size();
+        const std::uint32_t before = desktop.now();
+        pressAt(vbLeftButton, Point{r.left + corner.x, r.top + corner.y});
+
+        const std::vector<sim::KeyEvent> typed = keysSince(keysBefore);
+        EXPECT_EQ(describe(typed), "vA ^A vB ^B vEnter ^Enter");
+        for (const sim::KeyEvent& key : typed) {
+            EXPECT_TRUE(key.viaSendInput);
+            EXPECT_EQ(key.target, files);
+        }
+        EXPECT_GE(desktop.now() - before, 200u); // the settling wait before typing
+        EXPECT_EQ(panelRect().left, kParkedLeftPx);
+    }
+    EXPECT_EQ(keysTo(notes), "");
+}
+
+TEST_F(ButtonsTest, DefaultUserButtonMinimisesTheTargetThroughItsWindowMenu) {
+    settings("%( n)", true);
+    startDocked();
+    pressCell(3);
+    EXPECT_TRUE(desktop.windowIconic(files));
+    EXPECT_EQ(panelRect().left, kParkedLeftPx);
+}
+
+TEST_F(ButtonsTest, FormCellIndexRoundsHalfToEvenThenTruncates) {
+    // Cell 3 and beyond of the form itself lie under Picture1 or outside the window, so the
+    // handler is called as the toolkit would for such a position.
+    settings("x", true);
+    Form1& p = startDocked();
+    const auto pressY = [&](float y) {
+        desktop.activate(notes);
+        const std::size_t before = desktop.keyEvents().size();
+        p.Form_MouseDown(vbLeftButton, 0, 100.0f, y);
+        return describe(keysSince(before));
+    };
+    EXPECT_EQ(pressY(224.5f), "vAlt vF4 ^F4 ^Alt"); // 224.5 rounds to 224: cell 0
+    dock();
+    EXPECT_EQ(pressY(224.6f), "vAlt vLeft ^Left ^Alt"); // 225: cell 1
+    EXPECT_EQ(pressY(674.4f), "vAlt vRight ^Right ^Alt");
+    EXPECT_EQ(pressY(675.0f), "vX ^X"); // cell 3 types the user keys, parking first
+    EXPECT_EQ(panelRect().left, kParkedLeftPx);
+    dock();
+    const Rect docked = panelRect();
+    EXPECT_EQ(pressY(900.0f), ""); // cell 4: only the switch
+    EXPECT_EQ(desktop.foreground(), files);
+    EXPECT_EQ(panelRect().left, docked.left);
+    EXPECT_TRUE(timerRunning());
+}
+
+TEST_F(ButtonsTest, CellsKeepTheirPixelRowsAt120Dpi) {
+    desktop.setTwipsPerPixel(12);
+    startDocked();
+    const Rect r = panelRect();
+    pressAt(vbLeftButton, Point{r.left + 8, r.top + 29});
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt");
+    pressAt(vbLeftButton, Point{r.left + 8, r.top + 30 + 1});
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt vAlt vRight ^Right ^Alt");
+}
+
+// Before the first docking the start-up strip covers the top of the parked panel, here seen on
+// a screen to the right of the primary one. A first tick already in the strip records the file
+// manager as the target without moving the panel.
+class StartupStripTest : public ButtonsTest {
+  protected:
+    Form1& startServingUndocked() {
+        desktop.addMonitorRight(1280, 1024);
+        Form1& p = start();
+        at(210, 300);
+        EXPECT_EQ(p.targetHwnd, files);
+        EXPECT_TRUE(p.Picture2.Visible());
+        EXPECT_EQ(panelRect().left, kParkedLeftPx);
+        desktop.activate(notes);
+        return p;
+    }
+};
+
+TEST_F(StartupStripTest, CloseCellSendsTheCloseChord) {
+    startServingUndocked();
+    pressCell(0);
+    EXPECT_EQ(keysTo(files), "vAlt vF4 ^F4 ^Alt");
+    EXPECT_TRUE(contains(desktop.messagesReceived(files), WM_CLOSE));
+    EXPECT_EQ(panelRect().left, kParkedLeftPx);
+}
+
+TEST_F(StartupStripTest, MinimiseCellTypesTheWindowMenuKeys) {
+    settings("ab", false); // the minimise cell ignores the user's keys
+    startServingUndocked();
+    pressCell(1);
+    EXPECT_EQ(allKeys(), "vAlt vSpace ^Space vN ^N ^Alt");
+    EXPECT_EQ(keysTo(files), "vAlt vSpace ^Space vN"); // N minimises it
+    EXPECT_TRUE(desktop.windowIconic(files));
+    EXPECT_EQ(panelRect().left, kParkedLeftPx);
+}
+
+TEST_F(StartupStripTest, ThirdRowOnlySwitchesTheForeground) {
+    startServingUndocked();
+    const Rect r = panelRect();
+    pressAt(vbLeftButton, Point{r.left + 8, r.top + 31});
+    EXPECT_EQ(allKeys(), "");
+    EXPECT_EQ(desktop.foreground(), files);
+}
+
+// ---- Presses that do nothing, the menu and the exit bar ---------------------------------
+
+TEST_F(ButtonsTest, MiddleButtonChangesNothing) {
+    startDocked();
+    const Rect before = panelRect();
+    for (int cell : {0, 1, 2})
+        pressCell(cell, vbMiddleButton);
+    EXPECT_EQ(allKeys(), "");
+    EXPECT_EQ(desktop.foreground(), notes);
+    EXPECT_EQ(panelRect().left, before.left);
+    EXPECT_TRUE(desktop.menusShown.empty());
+}
+
+TEST_F(ButtonsTest, RightPressOpensTheMenuWithThePollStopped) {
+    startDocked();
+    bool timerOffWhileOpen = false;
+    desktop.onPopupMenu = [&](const sim::MenuRecord&) -> std::uintptr_t {
+        timerOffWhileOpen = !panel().Timer1.Enabled();
+        return 0;
+    };
+    pressCell(1, vbRightButton);
+    ASSERT_EQ(desktop.menusShown.size(), 1u);
+    EXPECT_EQ(desktop.menusShown[0].owner, panel().hWnd());
+    EXPECT_TRUE(timerOffWhileOpen);
+    EXPECT_EQ(allKeys(), "");
+}
+
+TEST_F(ButtonsTest, ExitBarIgnoresALeftPressOpensTheMenuAndEndsOnADoubleClick) {
+    start();
+    at(600, 800);
+    at(0, 0);
+    ASSERT_EQ(panel().panelMode, kModeExitBar);
+    ASSERT_FALSE(isLoaded<frmMenu>()); // the user button is off: nothing has loaded it
+
+    pressAt(vbLeftButton, Point{0, 0});
+    pressAt(vbLeftButton, Point{30, 7});
+    EXPECT_EQ(allKeys(), "");
+    EXPECT_EQ(desktop.foreground(), notes);
+    ASSERT_FALSE(isLoaded<frmMenu>());
+
+    EXPECT_THROW(desktop.doubleClick(0, 0), sim::ProgramEnded);
+    EXPECT_EQ(allKeys(), "");
+}
+
+TEST_F(ButtonsTest, ExitBarRightPressOpensTheMenu) {
+    start();
+    at(600, 800);
+    at(0, 0);
+    pressAt(vbRightButton, Point{0, 0});
+    EXPECT_EQ(desktop.menusShown.size(), 1u);
+}
+
+TEST_F(ButtonsTest, DoubleClickOnACellActsOnceThenSwitchesTheForegroundAgain) {
+    startDocked();
+    const Point back = cellPoint(1);
+    desktop.resetCallCounts();
+    desktop.doubleClick(back.x, back.y);
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt");
+    EXPECT_EQ(desktop.callCounts()["SetForegroundWindow"], 2u);
+    EXPECT_EQ(desktop.foreground(), files);
+    EXPECT_TRUE(timerRunning());
+}
+
+TEST_F(ButtonsTest, DoubleClickOnTheUserButtonTypesOnce) {
+    settings("x", true);
+    startDocked();
+    const Point user = cellPoint(3);
+    desktop.doubleClick(user.x, user.y);
+    EXPECT_EQ(keysTo(files), "vX ^X");
+    EXPECT_TRUE(timerRunning());
+}
+
+// ---- Keys reach only the served window --------------------------------------------------
+
+TEST_F(ButtonsTest, NoTargetYetSendsNothing) {
+    desktop.addMonitorRight(1280, 1024);
+    Form1& p = start();
+    at(600, 800);
+    ASSERT_EQ(p.targetHwnd, 0);
+    pressCell(0); // the start-up strip's close cell
+    pressCell(1); // and its minimise cell
+    EXPECT_EQ(allKeys(), "");
+    EXPECT_EQ(desktop.foreground(), notes);
+    EXPECT_EQ(panelRect().left, kParkedLeftPx);
+}
+
+TEST_F(ButtonsTest, AClosedTargetGetsNothingAndNeitherDoesAnyOtherWindow) {
+    startDocked();
+    const Point close = cellPoint(0);
+    at(close.x, close.y); // resting on the panel leaves it where it is
+    desktop.closeWindow(files);
+    desktop.activate(notes);
+
+    pressCell(1);
+    pressCell(2);
+    pressCell(0);
+    EXPECT_EQ(allKeys(), "");
+    EXPECT_EQ(panelRect().left, kParkedLeftPx); // the close cell parks all the same
+}
+
+TEST_F(ButtonsTest, ARefusedSwitchSendsNothingAfterWaitingHalfASecond) {
+    settings("x", true);
+    startDocked();
+    desktop.refuseForegroundChanges(true);
+    const Rect docked = panelRect();
+
+    std::uint32_t before = desktop.now();
+    pressCell(1);
+    EXPECT_GE(desktop.now() - before, 500u);
+    EXPECT_LT(desktop.now() - before, 600u);
+    EXPECT_EQ(panelRect().left, docked.left);
+
+    before = desktop.now();
+    pressCell(3);
+    EXPECT_GE(desktop.now() - before, 700u); // the typing's own wait, then the switch's
+    EXPECT_EQ(panelRect().left, kParkedLeftPx);
+    EXPECT_EQ(allKeys(), "");
+    EXPECT_EQ(desktop.foreground(), notes);
+}
+
+TEST_F(ButtonsTest, ALaggingSwitchIsWaitedForUpToHalfASecond) {
+    settings("x", true);
+    startDocked();
+
+    desktop.setForegroundLag(450);
+    pressCell(1);
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt");
+
+    desktop.activate(notes);
+    desktop.setForegroundLag(750); // beyond the typing's 200 ms wait and the half second
+    pressCell(3);
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt");
+    EXPECT_EQ(keysTo(notes), "");
+    desktop.advance(100); // the late switch still lands; nothing follows it
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt");
+
+    dock();
+    desktop.activate(notes);
+    desktop.setForegroundLag(600); // within the typing's wait plus the half second
+    pressCell(3);
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt vX ^X");
+}
+
+TEST_F(ButtonsTest, ARejectedKeyStringTypesNothingAndBeeps) {
+    settings("ab{", true);
+    startDocked();
+    pressCell(3);
+    EXPECT_EQ(allKeys(), "");
+    EXPECT_EQ(desktop.beeps.size(), 1u);
+    EXPECT_EQ(panelRect().left, kParkedLeftPx);
+
+    SCOPED_TRACE("the program goes on serving");
+    dock();
+    pressCell(1);
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt");
+}
+
+// ---- Nesting ----------------------------------------------------------------------------
+
+TEST_F(ButtonsTest, ANestedPressKeepsThePollStoppedUntilTheOuterPressEnds) {
+    startDocked();
+    bool timerOffAfterInner = false;
+    desktop.onPopupMenu = [&](const sim::MenuRecord&) -> std::uintptr_t {
+        // The menu is still up in the outer handler when a press on the back cell arrives.
+        const Point back = cellPoint(1);
+        desktop.click(vbLeftButton, back.x, back.y);
+        timerOffAfterInner = !panel().Timer1.Enabled();
+        return 0;
+    };
+    pressCell(0, vbRightButton);
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt");
+    EXPECT_TRUE(timerOffAfterInner);
+    EXPECT_TRUE(timerRunning());
+}
+
+} // namespace
+} // namespace ep

@@ -442,15 +442,17 @@ bool Desktop::State::takeMessage(Msg* msg, Hwnd hwnd, std::uint32_t min, std::ui
 }
 
 void Desktop::State::pumpAll() {
+    // The test plays the main loop; a quit request stays visible to it (quitPosted).
     for (long guard = 0;; ++guard) {
         if (guard > 1000000) throw std::runtime_error("sim: the message queue never empties");
         Msg msg;
-        if (!takeMessage(&msg, 0, 0, 0, true)) return;
-        if (msg.message == WM_QUIT) {
-            // The test plays the main loop; keep the request visible to it.
-            quit = true;
-            if (queue.empty() && !paintPending(0)) return;
-            continue;
+        if (!queue.empty()) {
+            msg = queue.front();
+            queue.pop_front();
+        } else if (Hwnd hwnd = paintPending(0)) {
+            msg = Msg{hwnd, WM_PAINT, 0, 0, std::uint32_t(clock), cursorPos};
+        } else {
+            return;
         }
         translate(msg);
         dispatch(msg);
@@ -694,7 +696,7 @@ void Desktop::State::mouse(int button, int x, int y, bool up, bool dbl) {
             raise(top->hwnd);
             setForeground(top->hwnd, true);
         }
-        receiveForeign(*w, msg, keys, lParam);
+        if ((w = find(hwnd))) receiveForeign(*w, msg, keys, lParam);
         return;
     }
     if (!enabled(*w)) return;

@@ -1,0 +1,200 @@
+// Docking as a user meets it: the cursor reaches the left edge of a file manager, an explorer
+// window or a browser, and the panel appears there, centred on the cursor; it stays put while
+// the cursor moves along the strip and is parked once the cursor leaves. The screen's top-left
+// pixel brings up the exit bar.
+#include "e2e.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace e2e;
+
+namespace {
+
+constexpr int kStripPx = 30;
+constexpr int kPanelWidthPx = 18;
+constexpr int kThreeButtonsPx = 45;
+// The panel is centred on the cursor: its top is the cursor's row minus half of 675 twips,
+// 337 twips, which lands on 22 pixels above.
+constexpr int kHalfPanelPx = 22;
+
+std::string describe(const RECT& r) {
+    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+           std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
+}
+
+bool sameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+std::string describeRegion(HWND panel) {
+    const std::optional<std::vector<RECT>> region = windowRegion(panel);
+    if (!region) return "none";
+    std::string out;
+    for (const RECT& r : *region)
+        out += describe(r);
+    return out;
+}
+
+bool parked(HWND panel) { return windowRect(panel).left == screenWidth(); }
+
+POINT restingSpot() { return POINT{screenWidth() / 2, screenHeight() - 40}; }
+
+// Waits until the panel's thread takes messages again: under Wine without a window manager a
+// move off the screen holds it up to two seconds, waiting for a manager that never answers.
+bool responsive(HWND panel) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
+}
+
+bool isExitBar(HWND panel) {
+    const RECT r = windowRect(panel);
+    return r.left == -1 && r.top == -1 && r.right == 63 && r.bottom == 15;
+}
+
+// Brings the watcher to its idle state, seen from outside: the first tick must find the
+// cursor away from every zone, or the first entry only records itself. The exit bar showing
+// at the corner proves it; resting away again parks it.
+bool settleIdle(HWND panel) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        moveCursor(restingSpot().x, restingSpot().y);
+        responsive(panel);
+        Sleep(300);
+        moveCursor(0, 0);
+        const bool bar = waitFor([&] { return isExitBar(panel); }, 1500);
+        moveCursor(restingSpot().x, restingSpot().y);
+        if (bar) return waitFor([&] { return parked(panel); }) && responsive(panel);
+    }
+    return false;
+}
+
+// A fresh copy of the program, started with the cursor at rest away from every window, its
+// panel parked and its watcher idle.
+HWND startParked(Process& edgepad) {
+    moveCursor(restingSpot().x, restingSpot().y);
+    if (!check(edgepad.start(), "edgepad.exe starts")) return nullptr;
+    const HWND panel = edgepad.waitPanel();
+    if (!check(panel != nullptr, "the panel appears")) return nullptr;
+    const int screen = screenWidth();
+    check(waitFor([&] { return windowRect(panel).left == screen; }),
+          "the panel is parked at the screen width (%d)", screen);
+    if (!check(settleIdle(panel), "the watcher is idle and parks the panel")) return nullptr;
+    return panel;
+}
+
+// A spot in the strip of `frame`, over `pane`, at the pane's middle height plus dy.
+POINT stripSpot(HWND frame, HWND pane, int dy = 0) {
+    const RECT f = windowRect(frame);
+    const RECT p = windowRect(pane);
+    return POINT{std::max(f.left, p.left) + 3, (p.top + p.bottom) / 2 + dy};
+}
+
+// Enters the strip at `spot` and checks the panel docks at the frame's outer edge, centred.
+bool docksAt(HWND panel, HWND frame, POINT spot, const char* what) {
+    const RECT f = windowRect(frame);
+    check(spot.x >= f.left && spot.x < f.left + kStripPx, "%s: (%ld, %ld) lies in the strip", what,
+          spot.x, spot.y);
+    moveCursor(spot.x, spot.y);
+    const RECT expected{f.left, spot.y - kHalfPanelPx, f.left + kPanelWidthPx,
+                        spot.y - kHalfPanelPx + kThreeButtonsPx};
+    const bool docked = waitFor([&] { return sameRect(windowRect(panel), expected); });
+    return check(docked, "%s: the panel docks at %s (it stands at %s)", what,
+                 describe(expected).c_str(), describe(windowRect(panel)).c_str());
+}
+
+// Nothing changes for a while: several ticks of the 100 ms poll.
+bool staysAt(HWND panel, const RECT& where) {
+    return !waitFor([&] { return !sameRect(windowRect(panel), where); }, 700);
+}
+
+bool leavesAndParks(HWND panel, POINT away, const char* what) {
+    moveCursor(away.x, away.y);
+    const bool ok = waitFor([&] { return parked(panel); });
+    responsive(panel);
+    return check(ok, "%s: the panel is parked again", what);
+}
+
+} // namespace
+
+E2E_SCENARIO(docking_file_manager) {
+    TestWindows& w = TestWindows::open();
+    Process edgepad(installEdgepad(L"docking_file_manager"));
+    const HWND panel = startParked(edgepad);
+    if (!panel) return;
+
+    const POINT spot = stripSpot(w.fileManager, w.treeView);
+    if (!docksAt(panel, w.fileManager, spot, "file manager")) return;
+    const RECT docked = windowRect(panel);
+    check(describeRegion(panel) == "(1,1,17,15)(1,16,17,30)(1,31,17,45)(1,46,17,60)",
+          "the docked panel is cut to its button cells: %s", describeRegion(panel).c_str());
+    saveScreenshot(L"docked_panel");
+
+    // Along the strip, above and below the panel: it neither follows nor re-centres.
+    moveCursor(spot.x, spot.y + 60);
+    check(staysAt(panel, docked), "moving down the strip leaves the panel where it is");
+    moveCursor(spot.x + 20, spot.y - 60);
+    check(staysAt(panel, docked), "moving up the strip leaves the panel where it is");
+
+    const RECT list = windowRect(w.listView);
+    leavesAndParks(panel, POINT{(list.left + list.right) / 2, spot.y}, "into the file list");
+    const RECT parkedRect = windowRect(panel);
+    check(parkedRect.top == docked.top && parkedRect.bottom == docked.bottom,
+          "parking changes only the left edge: %s", describe(parkedRect).c_str());
+
+    // Back into the strip at another height: docked anew, centred on the new height.
+    docksAt(panel, w.fileManager, stripSpot(w.fileManager, w.treeView, 80), "re-entry");
+}
+
+E2E_SCENARIO(docking_explorer_and_browser) {
+    TestWindows& w = TestWindows::open();
+    Process edgepad(installEdgepad(L"docking_explorer_and_browser"));
+    const HWND panel = startParked(edgepad);
+    if (!panel) return;
+    const POINT middle = restingSpot();
+
+    if (docksAt(panel, w.explorer, stripSpot(w.explorer, w.explorerTree), "explorer"))
+        leavesAndParks(panel, middle, "explorer");
+    if (docksAt(panel, w.browser, stripSpot(w.browser, w.browserView), "browser"))
+        leavesAndParks(panel, middle, "browser");
+
+    // A list view in a window of another class is not served.
+    const POINT ordinary = stripSpot(w.ordinary, w.ordinaryList);
+    moveCursor(ordinary.x, ordinary.y);
+    check(staysAt(panel, windowRect(panel)) && parked(panel),
+          "the strip of an ordinary window leaves the panel parked");
+
+    // The title bar of a served window is the frame itself, not a pane: nothing happens.
+    const RECT frame = windowRect(w.fileManager);
+    moveCursor(frame.left + 5, frame.top + 8);
+    check(staysAt(panel, windowRect(panel)) && parked(panel),
+          "the file manager's title bar leaves the panel parked");
+}
+
+E2E_SCENARIO(docking_exit_bar) {
+    TestWindows::open();
+    Process edgepad(installEdgepad(L"docking_exit_bar"));
+    const HWND panel = startParked(edgepad);
+    if (!panel) return;
+
+    // The pixel next to the corner is not the corner.
+    moveCursor(1, 0);
+    check(staysAt(panel, windowRect(panel)) && parked(panel), "pixel (1, 0) shows no exit bar");
+
+    moveCursor(0, 0);
+    const RECT bar{-1, -1, 63, 15};
+    const bool shown = waitFor([&] { return isExitBar(panel); });
+    check(shown, "the exit bar stands at (-1, -1), 64 x 16 (the panel is at %s)",
+          describe(windowRect(panel)).c_str());
+    check(describeRegion(panel) == "(1,1,63,15)", "the exit bar is cut to one bar: %s",
+          describeRegion(panel).c_str());
+    saveScreenshot(L"exit_bar");
+
+    // Resting on the bar changes nothing; leaving it parks it.
+    check(staysAt(panel, bar), "the bar stays while the cursor rests on it");
+    leavesAndParks(panel, restingSpot(), "exit bar");
+    const RECT parkedRect = windowRect(panel);
+    check(parkedRect.right - parkedRect.left == 64 && parkedRect.top == -1,
+          "the parked exit bar keeps its shape and top: %s", describe(parkedRect).c_str());
+}

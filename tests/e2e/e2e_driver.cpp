@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 namespace e2e {
@@ -57,11 +59,143 @@ void removeTree(const std::wstring& path) {
     RemoveDirectoryW(path.c_str());
 }
 
+// ---- Reading the screen.
+// Under Wine each process paints into a surface of its own and the screen DC shows none of
+// them, so the screen is read where it is composed: from the X server, with ImageMagick's
+// import, started as a Unix program (Wine runs ELF files through CreateProcess, without a
+// process handle, so completion shows as a file renamed into place). On Windows, BitBlt.
+struct ScreenGrab {
+    bool valid = false;
+    ULONGLONG takenAt = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels; // 0x00RRGGBB, top row first
+};
+ScreenGrab screen;
+// Reads within this time of a grab, with no input sent since, share it: a check that reads
+// many pixels sees one consistent frame, and a polling wait still sees fresh ones.
+constexpr ULONGLONG kGrabLifetimeMs = 100;
+
+void screenChanges() { screen.valid = false; }
+
+bool underWine() {
+    static const bool wine =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
+std::string unixPath(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return {};
+    char* unix = toUnix(path.c_str());
+    std::string out = unix ? unix : "";
+    HeapFree(GetProcessHeap(), 0, unix);
+    return out;
+}
+
+// Saves the X server's root window to `path` in ImageMagick's `format`.
+bool importScreen(const std::wstring& path, const char* format) {
+    const size_t slash = path.find_last_of(L'\\');
+    const std::string folder = unixPath(path.substr(0, slash));
+    if (folder.empty()) return false;
+    const std::string name = narrow(path.substr(slash + 1));
+    const std::string part = folder + "/." + name + ".part";
+    const std::string done = folder + "/" + name;
+    DeleteFileW(path.c_str());
+    const std::string script = "/usr/bin/import -window root " + std::string(format) + ":'" +
+                               part + "' && mv '" + part + "' '" + done + "'";
+    std::wstring commandLine = L"/bin/sh -c \"";
+    for (char c : script) commandLine += wchar_t(static_cast<unsigned char>(c));
+    commandLine += L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(L"Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &info))
+        return false;
+    if (info.hProcess) CloseHandle(info.hProcess);
+    if (info.hThread) CloseHandle(info.hThread);
+    return waitFor([&] { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                   10000);
+}
+
+// Reads a 24- or 32-bit uncompressed .bmp into `grab`.
+bool loadBitmap(const std::string& file, ScreenGrab& grab) {
+    if (file.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) return false;
+    BITMAPFILEHEADER header;
+    BITMAPINFOHEADER info;
+    std::memcpy(&header, file.data(), sizeof header);
+    std::memcpy(&info, file.data() + sizeof header, sizeof info);
+    if (header.bfType != 0x4D42 || (info.biBitCount != 24 && info.biBitCount != 32)) return false;
+    const int width = info.biWidth;
+    const int height = info.biHeight < 0 ? -info.biHeight : info.biHeight;
+    const size_t bytesPerPixel = info.biBitCount / 8;
+    const size_t stride = (size_t(width) * bytesPerPixel + 3) & ~size_t(3);
+    if (file.size() < header.bfOffBits + stride * size_t(height)) return false;
+    grab.width = width;
+    grab.height = height;
+    grab.pixels.assign(size_t(width) * size_t(height), 0);
+    for (int row = 0; row < height; ++row) {
+        const int y = info.biHeight < 0 ? row : height - 1 - row;
+        const auto* source =
+            reinterpret_cast<const unsigned char*>(file.data() + header.bfOffBits + stride * row);
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* p = source + size_t(x) * bytesPerPixel;
+            grab.pixels[size_t(y) * size_t(width) + size_t(x)] =
+                std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16);
+        }
+    }
+    return true;
+}
+
+bool grabScreen() {
+    screen.valid = false;
+    if (underWine()) {
+        const std::wstring path = workArg + L"\\screen-grab.bmp";
+        const auto bytes = importScreen(path, "bmp3") ? readFile(path) : std::nullopt;
+        screen.valid = bytes && loadBitmap(*bytes, screen);
+    } else {
+        const int width = GetSystemMetrics(SM_CXSCREEN);
+        const int height = GetSystemMetrics(SM_CYSCREEN);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HDC desktop = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(desktop);
+        HBITMAP bitmap = CreateDIBSection(desktop, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (bitmap) {
+            HGDIOBJ old = SelectObject(memory, bitmap);
+            BitBlt(memory, 0, 0, width, height, desktop, 0, 0, SRCCOPY);
+            GdiFlush();
+            SelectObject(memory, old);
+            const auto* pixels = static_cast<const std::uint32_t*>(bits);
+            screen.width = width;
+            screen.height = height;
+            screen.pixels.assign(pixels, pixels + size_t(width) * size_t(height));
+            for (auto& pixel : screen.pixels) pixel &= 0x00FFFFFF;
+            screen.valid = true;
+            DeleteObject(bitmap);
+        }
+        DeleteDC(memory);
+        ReleaseDC(nullptr, desktop);
+    }
+    screen.takenAt = GetTickCount64();
+    return screen.valid;
+}
+
 void sendMouse(DWORD flags) {
     INPUT input{};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = flags;
     SendInput(1, &input, sizeof input);
+    screenChanges();
 }
 
 void sendKey(WORD vk, DWORD flags) {
@@ -79,6 +213,7 @@ void sendKey(WORD vk, DWORD flags) {
     }
     input.ki.dwFlags = flags;
     SendInput(1, &input, sizeof input);
+    screenChanges();
 }
 
 // A fresh prefix starts its desktop process with the first window; until then the cursor
@@ -289,6 +424,7 @@ int screenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
 int screenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
 
 bool moveCursor(int x, int y) {
+    screenChanges();
     return waitFor([&] {
         SetCursorPos(x, y);
         POINT at{};
@@ -356,47 +492,37 @@ std::optional<std::vector<RECT>> windowRegion(HWND hwnd) {
 }
 
 COLORREF screenPixel(int x, int y) {
-    HDC screen = GetDC(nullptr);
-    const COLORREF color = GetPixel(screen, x, y);
-    ReleaseDC(nullptr, screen);
-    return color;
+    if (!screen.valid || GetTickCount64() - screen.takenAt > kGrabLifetimeMs) grabScreen();
+    if (!screen.valid || x < 0 || y < 0 || x >= screen.width || y >= screen.height)
+        return CLR_INVALID;
+    const std::uint32_t bgra = screen.pixels[size_t(y) * size_t(screen.width) + size_t(x)];
+    return RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
 }
 
 bool saveScreenshot(const std::wstring& name) {
-    const int width = screenWidth();
-    const int height = screenHeight();
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height; // bottom-up, as every reader of .bmp expects
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    CreateDirectoryW(screenshotFolder().c_str(), nullptr);
     bool ok = false;
-    if (bitmap) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-        GdiFlush();
-        SelectObject(memory, old);
-        const DWORD pixelBytes = DWORD(width) * DWORD(height) * 4;
+    if (underWine()) {
+        ok = importScreen(screenshotFolder() + L"\\" + name + L".png", "png");
+    } else if (grabScreen()) {
+        BITMAPINFOHEADER info{};
+        info.biSize = sizeof info;
+        info.biWidth = screen.width;
+        info.biHeight = -screen.height;
+        info.biPlanes = 1;
+        info.biBitCount = 32;
+        info.biCompression = BI_RGB;
+        const DWORD pixelBytes = DWORD(screen.pixels.size() * 4);
         BITMAPFILEHEADER header{};
         header.bfType = 0x4D42; // "BM"
-        header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+        header.bfOffBits = sizeof header + sizeof info;
         header.bfSize = header.bfOffBits + pixelBytes;
         std::string file(reinterpret_cast<const char*>(&header), sizeof header);
-        file.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
-        file.append(static_cast<const char*>(bits), pixelBytes);
-        CreateDirectoryW(screenshotFolder().c_str(), nullptr);
+        file.append(reinterpret_cast<const char*>(&info), sizeof info);
+        file.append(reinterpret_cast<const char*>(screen.pixels.data()), pixelBytes);
         ok = writeFile(screenshotFolder() + L"\\" + name + L".bmp", file);
-        screenshotSaved = screenshotSaved || ok;
-        DeleteObject(bitmap);
     }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    screenshotSaved = screenshotSaved || ok;
     return ok;
 }
 

@@ -18,7 +18,8 @@ namespace {
 using Box = std::array<int, 4>;
 std::vector<Box> boxes(const std::vector<Rect>& rects) {
     std::vector<Box> out;
-    for (const Rect& r : rects) out.push_back({r.left, r.top, r.right, r.bottom});
+    for (const Rect& r : rects)
+        out.push_back({r.left, r.top, r.right, r.bottom});
     return out;
 }
 
@@ -26,7 +27,8 @@ std::vector<Box> boxes(const std::vector<Rect>& rects) {
 std::vector<std::uint8_t> rgnData(const std::vector<Rect>& rects, std::uint32_t dwSize = 32,
                                   std::uint32_t iType = RDH_RECTANGLES) {
     std::vector<std::uint8_t> data(32 + rects.size() * 16);
-    std::uint32_t header[4] = {dwSize, iType, std::uint32_t(rects.size()), std::uint32_t(rects.size() * 16)};
+    std::uint32_t header[4] = {dwSize, iType, std::uint32_t(rects.size()),
+                               std::uint32_t(rects.size() * 16)};
     std::memcpy(data.data(), header, 16);
     if (!rects.empty()) std::memcpy(data.data() + 32, rects.data(), rects.size() * 16);
     return data;
@@ -74,7 +76,8 @@ TEST_F(SimGdiTest, CombineRgnHasExactSetSemantics) {
 }
 
 TEST_F(SimGdiTest, ExtCreateRegionValidatesTheBlockAsWindowsDoes) {
-    const std::vector<Rect> cells = {{1, 1, 17, 15}, {1, 16, 17, 30}, {1, 31, 17, 45}, {1, 46, 17, 60}};
+    const std::vector<Rect> cells = {
+        {1, 1, 17, 15}, {1, 16, 17, 30}, {1, 31, 17, 45}, {1, 46, 17, 60}};
     const XForm identity;
     const auto good = rgnData(cells);
     const Hrgn column = desk.ExtCreateRegion(&identity, 96, good.data());
@@ -86,7 +89,8 @@ TEST_F(SimGdiTest, ExtCreateRegionValidatesTheBlockAsWindowsDoes) {
 
     const std::vector<std::uint8_t> zero(112, 0);
     EXPECT_EQ(desk.ExtCreateRegion(&identity, 32, zero.data()), 0) << "an all-zero header";
-    EXPECT_EQ(desk.ExtCreateRegion(&identity, 95, good.data()), 0) << "count short of the rectangles";
+    EXPECT_EQ(desk.ExtCreateRegion(&identity, 95, good.data()), 0)
+        << "count short of the rectangles";
     EXPECT_EQ(desk.ExtCreateRegion(&identity, 96, rgnData(cells, 40).data()), 0);
     EXPECT_EQ(desk.ExtCreateRegion(&identity, 96, rgnData(cells, 32, 2).data()), 0);
     EXPECT_NE(desk.ExtCreateRegion(nullptr, 200, good.data()), 0) << "a larger count is fine";
@@ -165,7 +169,8 @@ TEST_F(SimGdiTest, PixelsFlowFromDibSectionsThroughClippedDcs) {
     const Hbitmap picture = desk.CreateDIBSection(0, 4, 2, &bits);
     ASSERT_NE(picture, 0);
     auto* pixels = static_cast<std::uint32_t*>(bits);
-    for (int i = 0; i < 8; ++i) pixels[i] = 0x00100000u * std::uint32_t(i + 1) | 0x0000AA;
+    for (int i = 0; i < 8; ++i)
+        pixels[i] = 0x00100000u * std::uint32_t(i + 1) | 0x0000AA;
     EXPECT_EQ(desk.bitmapPixel(picture, 1, 0), 0x2000AAu);
     EXPECT_EQ(desk.bitmapPixel(picture, 0, 1), 0x5000AAu) << "top-down rows";
     Bitmap info;
@@ -219,7 +224,8 @@ TEST_F(SimGdiTest, PixelsFlowFromDibSectionsThroughClippedDcs) {
 }
 
 TEST_F(SimGdiTest, WindowDcsPaintTheClientSurfaceInsideTheWindowRegion) {
-    const Hwnd panel = desk.addWindow("Panel", "", Rect{100, 100, 118, 161}, 0, WS_VISIBLE | WS_POPUP);
+    const Hwnd panel =
+        desk.addWindow("Panel", "", Rect{100, 100, 118, 161}, 0, WS_VISIBLE | WS_POPUP);
     desk.SetWindowRgn(panel, desk.CreateRectRgn(1, 1, 17, 15), false);
     const Hdc dc = desk.GetDC(panel);
     const Hbrush blue = desk.CreateSolidBrush(RGB(0, 0, 255));
@@ -244,7 +250,8 @@ std::string bmpFile(int width, int height, int bits, const std::vector<std::uint
     std::string out = "BM";
     auto put16 = [&](std::uint32_t v) { out.append({char(v & 0xFF), char((v >> 8) & 0xFF)}); };
     auto put32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) out.push_back(char((v >> (8 * i)) & 0xFF));
+        for (int i = 0; i < 4; ++i)
+            out.push_back(char((v >> (8 * i)) & 0xFF));
     };
     const std::uint32_t offBits = 54 + std::uint32_t(palette.size()) * 4;
     put32(offBits + std::uint32_t(rowsBottomUp.size()));
@@ -261,7 +268,8 @@ std::string bmpFile(int width, int height, int bits, const std::vector<std::uint
     put32(2835);
     put32(std::uint32_t(palette.size()));
     put32(0);
-    for (std::uint32_t rgb : palette) put32(rgb);
+    for (std::uint32_t rgb : palette)
+        put32(rgb);
     out.append(rowsBottomUp.begin(), rowsBottomUp.end());
     return out;
 }
@@ -277,30 +285,32 @@ class SimBitmapFileTest : public SimGdiTest {
 
 TEST_F(SimBitmapFileTest, DecodesPaletteAndTrueColourFilesInBothRowOrders) {
     // 1 bit, 3 x 2: bottom row "on off on", top row "off on off"; rows padded to 4 bytes.
-    const Hbitmap mono = load(bmpFile(3, 2, 1, {0x000000, 0xFFFFFF},
-                                      {0b10100000, 0, 0, 0, 0b01000000, 0, 0, 0}));
+    const Hbitmap mono =
+        load(bmpFile(3, 2, 1, {0x000000, 0xFFFFFF}, {0b10100000, 0, 0, 0, 0b01000000, 0, 0, 0}));
     ASSERT_NE(mono, 0);
     EXPECT_EQ(desk.bitmapPixel(mono, 0, 1), 0xFFFFFFu);
     EXPECT_EQ(desk.bitmapPixel(mono, 1, 1), 0x000000u);
     EXPECT_EQ(desk.bitmapPixel(mono, 1, 0), 0xFFFFFFu);
 
     // 4 bit, 3 x 1, palette indices 2, 1, 0.
-    const Hbitmap nibbles = load(bmpFile(3, 1, 4, {0x112233, 0x445566, 0x778899}, {0x21, 0x00, 0, 0}));
+    const Hbitmap nibbles =
+        load(bmpFile(3, 1, 4, {0x112233, 0x445566, 0x778899}, {0x21, 0x00, 0, 0}));
     ASSERT_NE(nibbles, 0);
     EXPECT_EQ(desk.bitmapPixel(nibbles, 0, 0), 0x778899u);
     EXPECT_EQ(desk.bitmapPixel(nibbles, 1, 0), 0x445566u);
     EXPECT_EQ(desk.bitmapPixel(nibbles, 2, 0), 0x112233u);
 
     // 8 bit, 2 x 2, top-down.
-    const Hbitmap bytes = load(bmpFile(2, 2, 8, {0x800000, 0x008000, 0x000080}, {0, 1, 0, 0, 2, 2, 0, 0}, true));
+    const Hbitmap bytes =
+        load(bmpFile(2, 2, 8, {0x800000, 0x008000, 0x000080}, {0, 1, 0, 0, 2, 2, 0, 0}, true));
     ASSERT_NE(bytes, 0);
     EXPECT_EQ(desk.bitmapPixel(bytes, 1, 0), 0x008000u);
     EXPECT_EQ(desk.bitmapPixel(bytes, 0, 1), 0x000080u);
 
     // 24 bit, 2 x 2, bottom-up, BGR order, rows padded to 8 bytes.
-    const Hbitmap rgb = load(bmpFile(2, 2, 24, {},
-                                     {0x03, 0x02, 0x01, 0x06, 0x05, 0x04, 0, 0,
-                                      0x09, 0x08, 0x07, 0x0C, 0x0B, 0x0A, 0, 0}));
+    const Hbitmap rgb = load(bmpFile(
+        2, 2, 24, {},
+        {0x03, 0x02, 0x01, 0x06, 0x05, 0x04, 0, 0, 0x09, 0x08, 0x07, 0x0C, 0x0B, 0x0A, 0, 0}));
     ASSERT_NE(rgb, 0);
     EXPECT_EQ(desk.bitmapPixel(rgb, 0, 1), 0x010203u);
     EXPECT_EQ(desk.bitmapPixel(rgb, 1, 0), 0x0A0B0Cu);

@@ -13,7 +13,8 @@ namespace {
 
 std::vector<Msg>* log = nullptr;
 
-std::intptr_t loggingProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t loggingProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                          std::intptr_t lParam) {
     if (log && msg != WM_PAINT && msg != WM_ERASEBKGND)
         log->push_back(Msg{hwnd, msg, wParam, lParam, 0, {}});
     if (msg == WM_COMMAND && ((wParam & 0xFFFF) == 7 || (wParam & 0xFFFF) == IDCANCEL)) {
@@ -45,7 +46,8 @@ class SimInputTest : public ::testing::Test {
     }
     int count(std::uint32_t message) const {
         int n = 0;
-        for (const Msg& m : messages) n += m.message == message;
+        for (const Msg& m : messages)
+            n += m.message == message;
         return n;
     }
 
@@ -161,8 +163,9 @@ TEST_F(SimInputTest, InjectedKeysReachTheForegroundWindowAndItsDefaultHandling) 
     EXPECT_EQ(desk.foreground(), lower);
 
     // Alt+Space then N: the window menu's Minimize.
-    KeyboardInput chord[] = {{VK_MENU, 0, 0}, {VK_SPACE, 0, 0}, {VK_SPACE, 0, KEYEVENTF_KEYUP},
-                             {'N', 0, 0},     {'N', 0, KEYEVENTF_KEYUP}, {VK_MENU, 0, KEYEVENTF_KEYUP}};
+    KeyboardInput chord[] = {
+        {VK_MENU, 0, 0}, {VK_SPACE, 0, 0},          {VK_SPACE, 0, KEYEVENTF_KEYUP},
+        {'N', 0, 0},     {'N', 0, KEYEVENTF_KEYUP}, {VK_MENU, 0, KEYEVENTF_KEYUP}};
     EXPECT_EQ(desk.SendInput(6, chord), 6u);
     EXPECT_TRUE(desk.IsIconic(lower));
     EXPECT_TRUE(desk.keyEvents().back().viaSendInput);
@@ -189,7 +192,8 @@ TEST_F(SimInputTest, ProgramWindowsGetKeyMessagesThroughTheQueue) {
     desk.pressKey('X');
     desk.releaseKey(VK_MENU);
     EXPECT_EQ(received(WM_KEYDOWN, 0x0106), // to WM_SYSCHAR
-              (std::vector<std::uint32_t>{WM_SYSKEYDOWN, WM_SYSKEYDOWN, 0x0106, WM_SYSKEYUP, WM_SYSKEYUP}));
+              (std::vector<std::uint32_t>{WM_SYSKEYDOWN, WM_SYSKEYDOWN, 0x0106, WM_SYSKEYUP,
+                                          WM_SYSKEYUP}));
     EXPECT_TRUE(desk.keyEvents().empty()) << "a person's keys are not injected ones";
     EXPECT_EQ(desk.keysReceivedBy(form).size(), 6u);
 }
@@ -262,7 +266,8 @@ TEST_F(SimInputTest, PopupMenusAndMessageBoxesAreRecordedAndAnswered) {
     EXPECT_EQ(desk.CheckMenuItem(menu, 10, MF_BYCOMMAND | MF_CHECKED), MF_UNCHECKED);
     EXPECT_EQ(desk.CheckMenuItem(menu, 99, MF_CHECKED), 0xFFFFFFFFu);
 
-    EXPECT_EQ(desk.TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, 5, 6, owner), 0) << "dismissed";
+    EXPECT_EQ(desk.TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, 5, 6, owner), 0)
+        << "dismissed";
     ASSERT_EQ(desk.menusShown.size(), 1u);
     EXPECT_EQ(desk.menusShown[0].items.size(), 3u);
     EXPECT_TRUE(desk.menusShown[0].items[0].flags & MF_CHECKED);
@@ -282,7 +287,8 @@ TEST_F(SimInputTest, PopupMenusAndMessageBoxesAreRecordedAndAnswered) {
     EXPECT_TRUE(desk.DestroyMenu(menu));
     EXPECT_EQ(desk.liveMenus(), 0);
 
-    EXPECT_EQ(desk.MessageBoxW(owner, L"It failed in reading of region data.", L"Edgepad", MB_OK), IDOK);
+    EXPECT_EQ(desk.MessageBoxW(owner, L"It failed in reading of region data.", L"Edgepad", MB_OK),
+              IDOK);
     ASSERT_EQ(desk.messageBoxes.size(), 1u);
     EXPECT_EQ(desk.messageBoxes[0].caption, L"Edgepad");
     desk.MessageBeep(MB_ICONWARNING);

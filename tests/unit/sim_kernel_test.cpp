@@ -26,7 +26,8 @@ class SimProfileTest : public ::testing::Test {
     std::string read(const char* section, const char* key, const char* fallback = nullptr,
                      std::uint32_t size = 511, std::uint32_t* count = nullptr) {
         std::string buffer(512, ' ');
-        std::uint32_t n = desk.GetPrivateProfileStringA(section, key, fallback, buffer.data(), size, kIni);
+        std::uint32_t n =
+            desk.GetPrivateProfileStringA(section, key, fallback, buffer.data(), size, kIni);
         if (count) *count = n;
         return buffer.substr(0, buffer.find('\0'));
     }
@@ -41,7 +42,8 @@ TEST_F(SimProfileTest, AnythingMissingReadsAsTheDefault) {
     std::uint32_t count = 99;
     EXPECT_EQ(read("DATA", "USER_COMMAND", nullptr, 511, &count), "");
     EXPECT_EQ(count, 0u);
-    EXPECT_EQ(read("DATA", "USER_COMMAND", "dflt  "), "dflt") << "trailing blanks of the default go";
+    EXPECT_EQ(read("DATA", "USER_COMMAND", "dflt  "), "dflt")
+        << "trailing blanks of the default go";
     write("[OTHER]\r\nUSER_COMMAND=x\r\n[DATA]\r\nKEY=1\r\n");
     EXPECT_EQ(read("DATA", "USER_COMMAND", "none"), "none");
     EXPECT_EQ(read("NOSECTION", "KEY", "none"), "none");
@@ -73,8 +75,8 @@ TEST_F(SimProfileTest, LookUpIgnoresCaseSpacesAndMatchingQuotes) {
 }
 
 TEST_F(SimProfileTest, LongValuesAreCutToTheBuffer) {
-    write("[DATA]\r\nUSER_COMMAND=" + std::string(600, 'a') + "b\r\nLONGLINE=" +
-          std::string(100000, 'z') + "\r\nAFTER=ok\r\n");
+    write("[DATA]\r\nUSER_COMMAND=" + std::string(600, 'a') +
+          "b\r\nLONGLINE=" + std::string(100000, 'z') + "\r\nAFTER=ok\r\n");
     std::uint32_t count = 0;
     EXPECT_EQ(read("DATA", "USER_COMMAND", nullptr, 511, &count), std::string(510, 'a'));
     EXPECT_EQ(count, 510u);
@@ -100,7 +102,8 @@ TEST_F(SimProfileTest, WritesCreateTheFileAppendSectionsAndReplaceKeysInPlace) {
     ASSERT_TRUE(store("NEW", "D", "4"));
     EXPECT_EQ(contents(), "[DATA]\r\nA = 1\r\nC=3\r\n\r\n[OTHER]\r\nB=2\r\n[NEW]\r\nD=4\r\n");
     ASSERT_TRUE(store("DATA", "A", nullptr));
-    EXPECT_EQ(contents(), "[DATA]\r\nC=3\r\n\r\n[OTHER]\r\nB=2\r\n[NEW]\r\nD=4\r\n") << "null deletes";
+    EXPECT_EQ(contents(), "[DATA]\r\nC=3\r\n\r\n[OTHER]\r\nB=2\r\n[NEW]\r\nD=4\r\n")
+        << "null deletes";
     EXPECT_EQ(read("DATA", "C"), "3");
 }
 
@@ -139,14 +142,16 @@ TEST(SimKernelTest, FilesModulePathMutexAndText) {
     std::ofstream(desk.hostPath(L"C:\\Tools\\userbutton.bmp")) << "x";
     const std::uint32_t plain = desk.GetFileAttributesW(L"C:\\Tools\\userbutton.bmp");
     EXPECT_NE(plain, INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(plain & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), 0u);
+    EXPECT_EQ(plain & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              0u);
     desk.setHidden(L"C:\\Tools\\userbutton.bmp", true);
     desk.setSystem(L"C:\\Tools\\userbutton.bmp", true);
     EXPECT_EQ(desk.GetFileAttributesW(L"C:\\Tools\\userbutton.bmp") &
                   (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
               FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     EXPECT_EQ(desk.GetFileAttributesW(L"C:\\Tools\\userbutton.bmp\\"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(desk.GetFileAttributesW(L"C:\\Tools") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(desk.GetFileAttributesW(L"C:\\Tools") & FILE_ATTRIBUTE_DIRECTORY,
+              FILE_ATTRIBUTE_DIRECTORY);
 
     const Handle first = desk.CreateMutexW(false, L"Local\\Edgepad");
     EXPECT_NE(first, 0);

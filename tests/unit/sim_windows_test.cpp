@@ -74,7 +74,8 @@ TEST_F(SimWindowsTest, WindowFromPointFollowsZOrderBandsVisibilityAndRegions) {
     EXPECT_EQ(desk.WindowFromPoint({400, 50}), 0);
 
     // A topmost window stays above windows created after it.
-    const Hwnd topmost = desk.addWindow("Top", "", Rect{0, 0, 120, 120}, 0, kBorderless, WS_EX_TOPMOST);
+    const Hwnd topmost =
+        desk.addWindow("Top", "", Rect{0, 0, 120, 120}, 0, kBorderless, WS_EX_TOPMOST);
     const Hwnd later = desk.addWindow("Later", "", Rect{0, 0, 200, 200});
     EXPECT_EQ(desk.topLevelWindows(), (std::vector<Hwnd>{topmost, later, front, back}));
     EXPECT_EQ(desk.WindowFromPoint({10, 10}), topmost);
@@ -98,7 +99,8 @@ TEST_F(SimWindowsTest, WindowFromPointFollowsZOrderBandsVisibilityAndRegions) {
 TEST_F(SimWindowsTest, WindowFromPointDescendsIntoVisibleEnabledChildren) {
     // A framed window: its client area starts 3 pixels in and below a 20-pixel caption.
     const Hwnd shell = desk.addWindow("CabinetWClass", "Files", Rect{500, 100, 900, 500});
-    const Hwnd pane = desk.addWindow("ShellTabWindowClass", "", Rect{503, 123, 897, 497}, shell, kChild);
+    const Hwnd pane =
+        desk.addWindow("ShellTabWindowClass", "", Rect{503, 123, 897, 497}, shell, kChild);
     const Hwnd list = desk.addWindow("SysListView32", "", Rect{600, 200, 897, 497}, pane, kChild);
     const Hwnd header = desk.addWindow("SysHeader32", "", Rect{600, 200, 897, 220}, list, kChild);
 
@@ -148,7 +150,8 @@ TEST_F(SimWindowsTest, ParentsOwnersNamesAndTitles) {
     desk.setWindowTitle(shell, std::string(200, 'x'));
     EXPECT_EQ(desk.GetWindowTextA(shell, buffer, 128), 127);
     EXPECT_EQ(std::string(buffer), std::string(127, 'x'));
-    desk.setWindowTitle(shell, "\xe3\x83\x95\xe3\x82\xa1\xe3\x82\xa4\xe3\x83\xab"); // ANSI bytes as given
+    desk.setWindowTitle(shell,
+                        "\xe3\x83\x95\xe3\x82\xa1\xe3\x82\xa4\xe3\x83\xab"); // ANSI bytes as given
     EXPECT_EQ(desk.GetWindowTextA(shell, buffer, 128), 12);
 
     buffer[0] = 'z';
@@ -183,7 +186,8 @@ TEST_F(SimWindowsTest, SetWindowPosMovesWindowsBetweenAndWithinTheBands) {
 
     desk.SetWindowPos(c, HWND_TOPMOST, 0, 0, 0, 0, kNoChange);
     desk.SetWindowPos(d, HWND_TOP, 0, 0, 0, 0, kNoChange);
-    EXPECT_EQ(desk.topLevelWindows(), (List{c, d, a, b})) << "HWND_TOP stays below the topmost band";
+    EXPECT_EQ(desk.topLevelWindows(), (List{c, d, a, b}))
+        << "HWND_TOP stays below the topmost band";
 
     desk.SetWindowPos(b, 0, 5, 6, 20, 30, SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_EQ(box(desk.windowRect(b)), (Box{5, 6, 25, 36}));
@@ -210,8 +214,8 @@ TEST_F(SimWindowsTest, EnumWindowsListsTopLevelWindowsUppermostFirstAndStops) {
 }
 
 TEST_F(SimWindowsTest, ProgramWindowsLiveAndDieAsOnWindows) {
-    const Hwnd form = createProgramWindow(Rect{100, 100, 300, 200},
-                                          WS_VISIBLE | WS_POPUP, WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
+    const Hwnd form = createProgramWindow(Rect{100, 100, 300, 200}, WS_VISIBLE | WS_POPUP,
+                                          WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
     ASSERT_NE(form, 0);
     ASSERT_TRUE(got.has(WM_CREATE)) << "WM_CREATE arrives during CreateWindowExW";
     EXPECT_EQ(got.messages.front().message, WM_CREATE);
@@ -219,8 +223,8 @@ TEST_F(SimWindowsTest, ProgramWindowsLiveAndDieAsOnWindows) {
     desk.GetClientRect(form, &r);
     EXPECT_EQ(box(r), (Box{0, 0, 200, 100})) << "a borderless pop-up: client = window";
 
-    const Hwnd button = desk.CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
-                                             10, 20, 50, 20, form, 42);
+    const Hwnd button = desk.CreateWindowExW(
+        0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 20, 50, 20, form, 42);
     ASSERT_NE(button, 0);
     EXPECT_EQ(box(desk.windowRect(button)), (Box{110, 120, 160, 140}));
     char name[16];
@@ -287,13 +291,15 @@ TEST_F(SimWindowsTest, DoubleClicksNeedTheClassStyle) {
     desk.doubleClick(5, 5);
     std::vector<std::uint32_t> mouse;
     for (const Msg& m : got.messages)
-        if (m.message >= WM_LBUTTONDOWN && m.message <= WM_LBUTTONDBLCLK) mouse.push_back(m.message);
+        if (m.message >= WM_LBUTTONDOWN && m.message <= WM_LBUTTONDBLCLK)
+            mouse.push_back(m.message);
     EXPECT_EQ(mouse, (std::vector<std::uint32_t>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK,
                                                  WM_LBUTTONUP}));
     const Hwnd plain = desk.addWindow("Plain", "", Rect{100, 0, 200, 100});
     desk.doubleClick(150, 50);
-    EXPECT_EQ(desk.messagesReceived(plain), (std::vector<std::uint32_t>{WM_LBUTTONDOWN, WM_LBUTTONUP,
-                                                                       WM_LBUTTONDOWN, WM_LBUTTONUP}));
+    EXPECT_EQ(
+        desk.messagesReceived(plain),
+        (std::vector<std::uint32_t>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP}));
     (void)form;
 }
 

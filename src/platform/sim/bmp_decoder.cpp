@@ -56,10 +56,12 @@ std::optional<DecodedBitmap> decodeBmp(const std::vector<std::uint8_t>& file) {
     if (compression == 3) { // BI_BITFIELDS
         if (bitCount != 16 && bitCount != 32) return std::nullopt;
         if (infoSize >= 52) {
-            for (int i = 0; i < 3; ++i) masks[i] = u32(file, fileHeader + 40 + 4 * i);
+            for (int i = 0; i < 3; ++i)
+                masks[i] = u32(file, fileHeader + 40 + 4 * i);
         } else {
             if (file.size() < afterInfo + 12) return std::nullopt;
-            for (int i = 0; i < 3; ++i) masks[i] = u32(file, afterInfo + 4 * i);
+            for (int i = 0; i < 3; ++i)
+                masks[i] = u32(file, afterInfo + 4 * i);
             afterInfo += 12;
         }
     } else if (compression != 0) {
@@ -77,8 +79,8 @@ std::optional<DecodedBitmap> decodeBmp(const std::vector<std::uint8_t>& file) {
         if (file.size() < afterInfo + colors * entry) return std::nullopt;
         for (std::size_t i = 0; i < colors; ++i) {
             std::size_t at = afterInfo + i * entry;
-            palette.push_back((std::uint32_t(file[at + 2]) << 16) | (std::uint32_t(file[at + 1]) << 8) |
-                              file[at]);
+            palette.push_back((std::uint32_t(file[at + 2]) << 16) |
+                              (std::uint32_t(file[at + 1]) << 8) | file[at]);
         }
     }
 
@@ -108,20 +110,24 @@ std::optional<DecodedBitmap> decodeBmp(const std::vector<std::uint8_t>& file) {
             }
             case 16: {
                 std::uint32_t v = u16(file, rowStart + std::size_t(x) * 2);
-                rgb = (channel(v, masks[0]) << 16) | (channel(v, masks[1]) << 8) | channel(v, masks[2]);
+                rgb = (channel(v, masks[0]) << 16) | (channel(v, masks[1]) << 8) |
+                      channel(v, masks[2]);
                 break;
             }
             case 24: {
                 std::size_t at = rowStart + std::size_t(x) * 3;
-                rgb = (std::uint32_t(file[at + 2]) << 16) | (std::uint32_t(file[at + 1]) << 8) | file[at];
+                rgb = (std::uint32_t(file[at + 2]) << 16) | (std::uint32_t(file[at + 1]) << 8) |
+                      file[at];
                 break;
             }
             case 32: {
                 std::uint32_t v = u32(file, rowStart + std::size_t(x) * 4);
-                rgb = (channel(v, masks[0]) << 16) | (channel(v, masks[1]) << 8) | channel(v, masks[2]);
+                rgb = (channel(v, masks[0]) << 16) | (channel(v, masks[1]) << 8) |
+                      channel(v, masks[2]);
                 break;
             }
-            default: break;
+            default:
+                break;
             }
             image.pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)] = rgb;
         }

@@ -21,10 +21,17 @@ bool isKeyMessage(std::uint32_t msg) { return msg >= WM_KEYDOWN && msg <= 0x0109
 
 std::uint16_t plainKey(std::uint16_t vk) {
     switch (vk) {
-    case 0xA0: case 0xA1: return VK_SHIFT;
-    case 0xA2: case 0xA3: return VK_CONTROL;
-    case 0xA4: case 0xA5: return VK_MENU;
-    default: return vk;
+    case 0xA0:
+    case 0xA1:
+        return VK_SHIFT;
+    case 0xA2:
+    case 0xA3:
+        return VK_CONTROL;
+    case 0xA4:
+    case 0xA5:
+        return VK_MENU;
+    default:
+        return vk;
     }
 }
 
@@ -37,28 +44,47 @@ wchar_t charForKey(std::uint16_t vk, bool shift, bool ctrl) {
     if (ctrl) return 0;
     if (vk >= '0' && vk <= '9') return shift ? L")!@#$%^&*("[vk - '0'] : wchar_t(vk);
     switch (vk) {
-    case VK_SPACE: return L' ';
-    case VK_RETURN: return L'\r';
-    case VK_BACK: return L'\b';
-    case VK_TAB: return L'\t';
-    case VK_ESCAPE: return 0x1B;
-    case 0xBA: return shift ? L':' : L';';
-    case 0xBB: return shift ? L'+' : L'=';
-    case 0xBC: return shift ? L'<' : L',';
-    case 0xBD: return shift ? L'_' : L'-';
-    case 0xBE: return shift ? L'>' : L'.';
-    case 0xBF: return shift ? L'?' : L'/';
-    case 0xC0: return shift ? L'~' : L'`';
-    case 0xDB: return shift ? L'{' : L'[';
-    case 0xDC: return shift ? L'|' : L'\\';
-    case 0xDD: return shift ? L'}' : L']';
-    case 0xDE: return shift ? L'"' : L'\'';
-    default: return 0;
+    case VK_SPACE:
+        return L' ';
+    case VK_RETURN:
+        return L'\r';
+    case VK_BACK:
+        return L'\b';
+    case VK_TAB:
+        return L'\t';
+    case VK_ESCAPE:
+        return 0x1B;
+    case 0xBA:
+        return shift ? L':' : L';';
+    case 0xBB:
+        return shift ? L'+' : L'=';
+    case 0xBC:
+        return shift ? L'<' : L',';
+    case 0xBD:
+        return shift ? L'_' : L'-';
+    case 0xBE:
+        return shift ? L'>' : L'.';
+    case 0xBF:
+        return shift ? L'?' : L'/';
+    case 0xC0:
+        return shift ? L'~' : L'`';
+    case 0xDB:
+        return shift ? L'{' : L'[';
+    case 0xDC:
+        return shift ? L'|' : L'\\';
+    case 0xDD:
+        return shift ? L'}' : L']';
+    case 0xDE:
+        return shift ? L'"' : L'\'';
+    default:
+        return 0;
     }
 }
 
 std::uint32_t buttonMessage(int button, bool up, bool dbl) {
-    std::uint32_t base = button == 2 ? WM_RBUTTONDOWN : button == 4 ? WM_MBUTTONDOWN : WM_LBUTTONDOWN;
+    std::uint32_t base = button == 2   ? WM_RBUTTONDOWN
+                         : button == 4 ? WM_MBUTTONDOWN
+                                       : WM_LBUTTONDOWN;
     return up ? base + 1 : dbl ? base + 2 : base;
 }
 
@@ -106,7 +132,8 @@ Window* Desktop::State::find(Hwnd hwnd) const {
 }
 
 Window* Desktop::State::root(Window* w) const {
-    while (w && w->parent) w = find(w->parent);
+    while (w && w->parent)
+        w = find(w->parent);
     return w;
 }
 
@@ -261,8 +288,11 @@ std::intptr_t Desktop::State::send(Hwnd hwnd, std::uint32_t msg, std::uintptr_t 
     if (!w) return 0;
     ++activity;
     switch (w->kind) {
-    case WindowKind::Foreign: receiveForeign(*w, msg, wParam, lParam); return 0;
-    case WindowKind::Native: return nativeProc(hwnd, msg, wParam, lParam);
+    case WindowKind::Foreign:
+        receiveForeign(*w, msg, wParam, lParam);
+        return 0;
+    case WindowKind::Native:
+        return nativeProc(hwnd, msg, wParam, lParam);
     case WindowKind::Program:
         if (!w->proc) return defProc(hwnd, msg, wParam, lParam);
         return w->proc(hwnd, msg, wParam, lParam);
@@ -307,7 +337,9 @@ std::intptr_t Desktop::State::defProc(Hwnd hwnd, std::uint32_t msg, std::uintptr
     Window* w = find(hwnd);
     if (!w) return 0;
     switch (msg) {
-    case WM_CLOSE: destroy(hwnd, true); return 0;
+    case WM_CLOSE:
+        destroy(hwnd, true);
+        return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE) send(hwnd, WM_CLOSE, 0, 0);
         return 0;
@@ -337,11 +369,13 @@ std::intptr_t Desktop::State::defProc(Hwnd hwnd, std::uint32_t msg, std::uintptr
         if (wParam == VK_F4 && (lParam & (1 << 29)))
             if (Window* top = root(w)) send(top->hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
-    case WM_CTLCOLORSTATIC: return sysBrush(COLOR_BTNFACE);
+    case WM_CTLCOLORSTATIC:
+        return sysBrush(COLOR_BTNFACE);
     case WM_SETTEXT_:
         w->title = lParam ? narrow(reinterpret_cast<const wchar_t*>(lParam)) : std::string();
         return 1;
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -375,8 +409,11 @@ std::intptr_t Desktop::State::nativeProc(Hwnd hwnd, std::uint32_t msg, std::uint
             w->buttonPressed = false;
             clicked();
             return 0;
-        case BM_CLICK: clicked(); return 0;
-        default: break;
+        case BM_CLICK:
+            clicked();
+            return 0;
+        default:
+            break;
         }
     }
     switch (msg) {
@@ -386,10 +423,17 @@ std::intptr_t Desktop::State::nativeProc(Hwnd hwnd, std::uint32_t msg, std::uint
         w->invalid = true;
         return std::intptr_t(previous);
     }
-    case WM_SETFONT: w->font = wParam; return 0;
-    case WM_PAINT: w->invalid = w->erase = false; return 0;
-    case WM_ERASEBKGND: fillWindow(*w, rgbOf(sysColor(COLOR_BTNFACE))); return 1;
-    default: return defProc(hwnd, msg, wParam, lParam);
+    case WM_SETFONT:
+        w->font = wParam;
+        return 0;
+    case WM_PAINT:
+        w->invalid = w->erase = false;
+        return 0;
+    case WM_ERASEBKGND:
+        fillWindow(*w, rgbOf(sysColor(COLOR_BTNFACE)));
+        return 1;
+    default:
+        return defProc(hwnd, msg, wParam, lParam);
     }
 }
 
@@ -468,7 +512,8 @@ void Desktop::State::paintNow(Hwnd hwnd) {
 void Desktop::State::removeQueued(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
                                   bool anyWParam) {
     std::erase_if(queue, [&](const Msg& m) {
-        return m.hwnd == hwnd && (msg == 0 || m.message == msg) && (anyWParam || m.wParam == wParam);
+        return m.hwnd == hwnd && (msg == 0 || m.message == msg) &&
+               (anyWParam || m.wParam == wParam);
     });
 }
 
@@ -507,12 +552,14 @@ void Desktop::State::destroy(Hwnd hwnd, bool byProgram) {
     if (w->kind != WindowKind::Foreign) send(hwnd, WM_DESTROY, 0, 0);
     if (Window* again = find(hwnd)) {
         std::vector<Hwnd> children = again->children;
-        for (Hwnd child : children) destroy(child, byProgram);
+        for (Hwnd child : children)
+            destroy(child, byProgram);
     }
     std::vector<Hwnd> owned;
     for (const auto& [h, other] : windows)
         if (other->owner == hwnd) owned.push_back(h);
-    for (Hwnd h : owned) destroy(h, byProgram);
+    for (Hwnd h : owned)
+        destroy(h, byProgram);
     w = find(hwnd);
     if (!w) return;
     if (w->kind != WindowKind::Foreign) send(hwnd, WM_NCDESTROY_, 0, 0);
@@ -604,8 +651,10 @@ void Desktop::State::postDueTimers() {
             return m.hwnd == key.first && m.message == WM_TIMER && m.wParam == key.second;
         });
         if (!pending)
-            queue.push_back(Msg{key.first, WM_TIMER, key.second, 0, std::uint32_t(clock), cursorPos});
-        while (timer.due <= clock) timer.due += timer.interval;
+            queue.push_back(
+                Msg{key.first, WM_TIMER, key.second, 0, std::uint32_t(clock), cursorPos});
+        while (timer.due <= clock)
+            timer.due += timer.interval;
     }
 }
 
@@ -719,13 +768,12 @@ void Desktop::State::mouse(int button, int x, int y, bool up, bool dbl) {
 
 void Desktop::setTwipsPerPixel(int twips) { s_->twips = twips; }
 
-void Desktop::setScreenSize(int width, int height) {
-    s_->monitors[0] = {0, 0, width, height};
-}
+void Desktop::setScreenSize(int width, int height) { s_->monitors[0] = {0, 0, width, height}; }
 
 void Desktop::addMonitorRight(int width, int height) {
     int right = 0;
-    for (const Rect& m : s_->monitors) right = std::max(right, m.right);
+    for (const Rect& m : s_->monitors)
+        right = std::max(right, m.right);
     s_->monitors.push_back({right, 0, right + width, height});
 }
 
@@ -742,7 +790,8 @@ Hwnd Desktop::addWindow(const std::string& className, const std::string& title, 
     w->style = style;
     w->exStyle = exStyle;
     Window* p = s_->find(parent);
-    if (parent && !p) throw std::invalid_argument("sim: addWindow under a window that does not exist");
+    if (parent && !p)
+        throw std::invalid_argument("sim: addWindow under a window that does not exist");
     if (p) {
         w->style |= WS_CHILD;
         w->parent = parent;
@@ -800,7 +849,8 @@ Hwnd Desktop::findWindow(const std::string& className, const std::string& title)
     for (std::size_t i = 0; i < pending.size(); ++i) {
         Window* w = s_->find(pending[i]);
         if (!w) continue;
-        if ((className.empty() || w->className == className) && (title.empty() || w->title == title))
+        if ((className.empty() || w->className == className) &&
+            (title.empty() || w->title == title))
             return w->hwnd;
         pending.insert(pending.end(), w->children.begin(), w->children.end());
     }
@@ -818,7 +868,8 @@ bool Desktop::windowExists(Hwnd hwnd) const { return s_->find(hwnd) != nullptr; 
 
 std::vector<std::uint32_t> Desktop::messagesReceived(Hwnd hwnd) const {
     std::vector<std::uint32_t> ids;
-    for (const Msg& m : messageLog(hwnd)) ids.push_back(m.message);
+    for (const Msg& m : messageLog(hwnd))
+        ids.push_back(m.message);
     return ids;
 }
 
@@ -963,7 +1014,8 @@ int Desktop::liveMenus() const { return int(s_->menus.size()); }
 
 std::uint64_t Desktop::callCount() const {
     std::uint64_t total = 0;
-    for (const auto& [name, n] : s_->calls) total += n;
+    for (const auto& [name, n] : s_->calls)
+        total += n;
     return total;
 }
 
@@ -1129,8 +1181,7 @@ std::intptr_t Desktop::DispatchMessageW(const Msg* msg) {
 
 bool Desktop::IsDialogMessageW(Hwnd dialog, Msg* msg) {
     s_->count("IsDialogMessageW");
-    if (!msg || !s_->find(dialog) || !msg->hwnd || !s_->isAncestor(dialog, msg->hwnd))
-        return false;
+    if (!msg || !s_->find(dialog) || !msg->hwnd || !s_->isAncestor(dialog, msg->hwnd)) return false;
     auto descendants = [this](Hwnd top) {
         std::vector<Hwnd> all{top};
         for (std::size_t i = 0; i < all.size(); ++i)
@@ -1175,7 +1226,8 @@ bool Desktop::IsDialogMessageW(Hwnd dialog, Msg* msg) {
             std::vector<Hwnd> stops;
             for (Hwnd h : descendants(dialog)) {
                 Window* w = s_->find(h);
-                if ((w->style & WS_TABSTOP) && s_->visible(*w) && s_->enabled(*w)) stops.push_back(h);
+                if ((w->style & WS_TABSTOP) && s_->visible(*w) && s_->enabled(*w))
+                    stops.push_back(h);
             }
             if (stops.empty()) return true;
             auto at = std::find(stops.begin(), stops.end(), s_->focusWindow);
@@ -1184,10 +1236,12 @@ bool Desktop::IsDialogMessageW(Hwnd dialog, Msg* msg) {
             s_->focusWindow = stops[s_->down[VK_SHIFT] ? (i + n - 1) % n : (i + 1) % n];
             return true;
         }
-        default: break;
+        default:
+            break;
         }
     }
-    if (msg->message == WM_CHAR && (msg->wParam == L'\r' || msg->wParam == 0x1B || msg->wParam == L'\t'))
+    if (msg->message == WM_CHAR &&
+        (msg->wParam == L'\r' || msg->wParam == 0x1B || msg->wParam == L'\t'))
         return true;
     if (isKeyMessage(msg->message)) s_->translate(*msg);
     s_->dispatch(*msg);
@@ -1207,7 +1261,9 @@ bool Desktop::ShowWindow(Hwnd hwnd, int cmdShow) {
     bool wasVisible = w->style & WS_VISIBLE;
     bool topLevelWindow = !w->parent;
     switch (cmdShow) {
-    case SW_HIDE: s_->hide(hwnd); break;
+    case SW_HIDE:
+        s_->hide(hwnd);
+        break;
     case SW_SHOWNORMAL:
     case SW_SHOW:
     case SW_RESTORE:
@@ -1227,7 +1283,8 @@ bool Desktop::ShowWindow(Hwnd hwnd, int cmdShow) {
         w->style |= WS_VISIBLE;
         s_->minimize(hwnd);
         break;
-    default: break;
+    default:
+        break;
     }
     return wasVisible;
 }
@@ -1252,7 +1309,8 @@ bool Desktop::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, in
             std::erase(list, hwnd);
             if (insertAfter == HWND_BOTTOM) {
                 list.push_back(hwnd);
-            } else if (auto at = std::find(list.begin(), list.end(), insertAfter); at != list.end()) {
+            } else if (auto at = std::find(list.begin(), list.end(), insertAfter);
+                       at != list.end()) {
                 list.insert(at + 1, hwnd);
             } else {
                 list.insert(list.begin(), hwnd);

@@ -45,8 +45,8 @@ struct SimStalled : std::runtime_error {
 };
 
 struct KeyEvent {
-    Hwnd target;         // foreground window when the key was injected, 0 if none
-    std::uint16_t vk;    // 0 for a KEYEVENTF_UNICODE event
+    Hwnd target;      // foreground window when the key was injected, 0 if none
+    std::uint16_t vk; // 0 for a KEYEVENTF_UNICODE event
     bool up;
     wchar_t unicode;     // the character of a KEYEVENTF_UNICODE event, else 0
     std::uint32_t flags; // KEYEVENTF_* as given
@@ -113,7 +113,7 @@ class Desktop : public Platform {
     void setOwner(Hwnd hwnd, Hwnd owner);
     void moveWindow(Hwnd hwnd, Rect screenRect);
     Hwnd findWindow(const std::string& className, const std::string& title) const;
-    std::vector<Hwnd> topLevelWindows() const; // z-order, uppermost first
+    std::vector<Hwnd> topLevelWindows() const;         // z-order, uppermost first
     std::vector<Hwnd> childWindows(Hwnd parent) const; // z-order, uppermost first
     bool windowExists(Hwnd hwnd) const;
     std::vector<std::uint32_t> messagesReceived(Hwnd hwnd) const;
@@ -158,7 +158,7 @@ class Desktop : public Platform {
     void setForegroundLag(std::uint32_t ms);
 
     // ---- keys
-    const std::vector<KeyEvent>& keyEvents() const; // injected ones only
+    const std::vector<KeyEvent>& keyEvents() const;        // injected ones only
     std::vector<KeyEvent> keysReceivedBy(Hwnd hwnd) const; // injected and pressed by the user
     bool keyIsDown(std::uint16_t vk) const;
     std::vector<std::uint32_t> beeps;
@@ -166,7 +166,7 @@ class Desktop : public Platform {
     // ---- regions, GDI
     int liveRegions() const;
     int liveGdiObjects() const;
-    int doubleDeletes() const;                 // DeleteObject/DeleteDC of a dead handle
+    int doubleDeletes() const; // DeleteObject/DeleteDC of a dead handle
     // Every misuse, described: objects deleted twice or while in use, a region deleted while
     // a window owns it, handles used after deletion or from another desktop.
     std::vector<std::string> gdiErrors() const;
@@ -202,9 +202,9 @@ class Desktop : public Platform {
 
     // ---- Platform
     std::uint16_t RegisterClassExW(const WindowClass& wc) override;
-    Hwnd CreateWindowExW(std::uint32_t exStyle, const wchar_t* className,
-                         const wchar_t* windowName, std::uint32_t style, int x, int y, int width,
-                         int height, Hwnd parent, std::intptr_t menuOrId) override;
+    Hwnd CreateWindowExW(std::uint32_t exStyle, const wchar_t* className, const wchar_t* windowName,
+                         std::uint32_t style, int x, int y, int width, int height, Hwnd parent,
+                         std::intptr_t menuOrId) override;
     bool DestroyWindow(Hwnd hwnd) override;
     std::intptr_t DefWindowProcW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
                                  std::intptr_t lParam) override;
@@ -212,8 +212,7 @@ class Desktop : public Platform {
                                std::intptr_t lParam) override;
     bool PostMessageW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
                       std::intptr_t lParam) override;
-    int GetMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin,
-                    std::uint32_t filterMax) override;
+    int GetMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin, std::uint32_t filterMax) override;
     bool PeekMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin, std::uint32_t filterMax,
                       std::uint32_t removeMsg) override;
     bool TranslateMessage(const Msg* msg) override;

@@ -107,18 +107,30 @@ bool Desktop::State::dcAllows(const GdiObject& dc, int x, int y) const {
 
 ColorRef Desktop::State::sysColor(int index) const {
     switch (index) {
-    case 1: return RGB(58, 110, 165); // COLOR_BACKGROUND
-    case COLOR_WINDOW: return RGB(255, 255, 255);
-    case COLOR_WINDOWTEXT: return RGB(0, 0, 0);
-    case 13: return RGB(10, 36, 106); // COLOR_HIGHLIGHT
-    case 14: return RGB(255, 255, 255); // COLOR_HIGHLIGHTTEXT
-    case COLOR_BTNFACE: return RGB(212, 208, 200);
-    case 16: return RGB(128, 128, 128); // COLOR_BTNSHADOW
-    case 18: return RGB(0, 0, 0);       // COLOR_BTNTEXT
-    case 20: return RGB(255, 255, 255); // COLOR_BTNHIGHLIGHT
-    case 21: return RGB(64, 64, 64);    // COLOR_3DDKSHADOW
-    case 22: return RGB(212, 208, 200); // COLOR_3DLIGHT
-    default: return RGB(192, 192, 192);
+    case 1:
+        return RGB(58, 110, 165); // COLOR_BACKGROUND
+    case COLOR_WINDOW:
+        return RGB(255, 255, 255);
+    case COLOR_WINDOWTEXT:
+        return RGB(0, 0, 0);
+    case 13:
+        return RGB(10, 36, 106); // COLOR_HIGHLIGHT
+    case 14:
+        return RGB(255, 255, 255); // COLOR_HIGHLIGHTTEXT
+    case COLOR_BTNFACE:
+        return RGB(212, 208, 200);
+    case 16:
+        return RGB(128, 128, 128); // COLOR_BTNSHADOW
+    case 18:
+        return RGB(0, 0, 0); // COLOR_BTNTEXT
+    case 20:
+        return RGB(255, 255, 255); // COLOR_BTNHIGHLIGHT
+    case 21:
+        return RGB(64, 64, 64); // COLOR_3DDKSHADOW
+    case 22:
+        return RGB(212, 208, 200); // COLOR_3DLIGHT
+    default:
+        return RGB(192, 192, 192);
     }
 }
 
@@ -168,13 +180,15 @@ void Desktop::State::endPaint(const PaintStruct& paint) {
 
 int Desktop::liveRegions() const {
     int n = 0;
-    for (const auto& [h, o] : s_->gdi) n += o.kind == GdiKind::Region && !o.stock;
+    for (const auto& [h, o] : s_->gdi)
+        n += o.kind == GdiKind::Region && !o.stock;
     return n;
 }
 
 int Desktop::liveGdiObjects() const {
     int n = 0;
-    for (const auto& [h, o] : s_->gdi) n += !o.stock;
+    for (const auto& [h, o] : s_->gdi)
+        n += !o.stock;
     return n;
 }
 
@@ -542,7 +556,8 @@ Hgdiobj Desktop::SelectObject(Hdc hdc, Hgdiobj object) {
         dc->clipped = true;
         dc->clip = o.region;
         return dc->clip.type();
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -605,7 +620,8 @@ bool Desktop::BitBlt(Hdc dest, int x, int y, int width, int height, Hdc src, int
     GdiObject* s = s_->gdiObject(src, GdiKind::Dc);
     if (!s || rop != SRCCOPY) return false;
     // Read the whole source first: source and destination may be the same surface.
-    std::vector<std::int64_t> source(std::size_t(std::max(0, width)) * std::size_t(std::max(0, height)), -1);
+    std::vector<std::int64_t> source(
+        std::size_t(std::max(0, width)) * std::size_t(std::max(0, height)), -1);
     for (int j = 0; j < height; ++j)
         for (int i = 0; i < width; ++i)
             if (std::uint32_t* p = s_->surfacePixel(*s, srcX + i, srcY + j, nullptr, nullptr))
@@ -665,12 +681,18 @@ int Desktop::GetDeviceCaps(Hdc hdc, int index) {
     if (!s_->gdiObject(hdc, GdiKind::Dc)) return 0;
     switch (index) {
     case LOGPIXELSX:
-    case LOGPIXELSY: return 1440 / s_->twips;
-    case HORZRES: return s_->monitors[0].right - s_->monitors[0].left;
-    case VERTRES: return s_->monitors[0].bottom - s_->monitors[0].top;
-    case BITSPIXEL: return 32;
-    case PLANES: return 1;
-    default: return 0;
+    case LOGPIXELSY:
+        return 1440 / s_->twips;
+    case HORZRES:
+        return s_->monitors[0].right - s_->monitors[0].left;
+    case VERTRES:
+        return s_->monitors[0].bottom - s_->monitors[0].top;
+    case BITSPIXEL:
+        return 32;
+    case PLANES:
+        return 1;
+    default:
+        return 0;
     }
 }
 
@@ -688,7 +710,8 @@ Handle Desktop::LoadImageW(const wchar_t* name, std::uint32_t type, int cx, int 
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return 0;
     std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
     auto image = decodeBmp(bytes);
     if (!image) return 0;
     int width = cx > 0 ? cx : image->width;

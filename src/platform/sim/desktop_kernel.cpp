@@ -56,7 +56,8 @@ ProfileFile readProfile(const std::filesystem::path& path) {
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        std::string line =
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         file.lines.push_back(line);
         if (end == std::string::npos) break;
@@ -81,7 +82,8 @@ std::pair<long, long> findSection(const std::vector<std::string>& lines, const s
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (!isSectionLine(lines[i]) || !sameText(sectionName(lines[i]), name)) continue;
         std::size_t end = i + 1;
-        while (end < lines.size() && !isSectionLine(lines[end])) ++end;
+        while (end < lines.size() && !isSectionLine(lines[end]))
+            ++end;
         return {long(i) + 1, long(end)};
     }
     return {-1, -1};
@@ -116,7 +118,8 @@ std::uint32_t copyOut(const std::string& value, char* out, std::uint32_t size) {
 // A list of names, each ended by NUL, the list by another NUL; cut as Windows cuts it.
 std::uint32_t copyList(const std::vector<std::string>& names, char* out, std::uint32_t size) {
     std::string list;
-    for (const std::string& name : names) list += name + '\0';
+    for (const std::string& name : names)
+        list += name + '\0';
     if (list.size() + 1 <= size) {
         std::memcpy(out, list.data(), list.size());
         out[list.size()] = '\0';
@@ -169,8 +172,15 @@ std::wstring widen(const std::string& text) {
     std::wstring out;
     for (std::size_t i = 0; i < text.size();) {
         unsigned char b = static_cast<unsigned char>(text[i]);
-        int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-        std::uint32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
+        int extra = b < 0x80             ? 0
+                    : (b & 0xE0) == 0xC0 ? 1
+                    : (b & 0xF0) == 0xE0 ? 2
+                    : (b & 0xF8) == 0xF0 ? 3
+                                         : -1;
+        std::uint32_t c = extra == 0   ? b
+                          : extra == 1 ? (b & 0x1F)
+                          : extra == 2 ? (b & 0x0F)
+                                       : (b & 0x07);
         bool ok = extra >= 0 && i + std::size_t(extra) < text.size() + (extra == 0 ? 1 : 0);
         for (int k = 1; ok && k <= extra; ++k) {
             if (i + std::size_t(k) >= text.size()) {
@@ -193,7 +203,8 @@ std::wstring widen(const std::string& text) {
 }
 
 std::string lower(std::string text) {
-    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -247,8 +258,7 @@ std::filesystem::path Desktop::State::hostPath(const std::wstring& windowsPath) 
 bool Desktop::State::writable(const std::filesystem::path& path) const {
     std::error_code ec;
     auto key = path.lexically_normal().string();
-    if (std::filesystem::exists(path, ec))
-        return !readOnly.count(key) && ownerWritable(path);
+    if (std::filesystem::exists(path, ec)) return !readOnly.count(key) && ownerWritable(path);
     std::filesystem::path folder = path.parent_path();
     return std::filesystem::is_directory(folder, ec) &&
            !readOnly.count(folder.lexically_normal().string()) && ownerWritable(folder);
@@ -327,7 +337,8 @@ std::uint32_t Desktop::GetPrivateProfileStringA(const char* appName, const char*
         std::vector<std::string> names;
         std::string key, value;
         for (long i = section.first; section.first >= 0 && i < section.second; ++i)
-            if (keyOf(file.lines[std::size_t(i)], &key, &value) && !key.empty()) names.push_back(key);
+            if (keyOf(file.lines[std::size_t(i)], &key, &value) && !key.empty())
+                names.push_back(key);
         return copyList(names, returned, size);
     }
     std::string value;
@@ -353,7 +364,8 @@ bool Desktop::WritePrivateProfileStringA(const char* appName, const char* keyNam
     auto& lines = file.lines;
     auto section = findSection(lines, appName);
     if (!keyName) {
-        if (section.first >= 0) lines.erase(lines.begin() + section.first - 1, lines.begin() + section.second);
+        if (section.first >= 0)
+            lines.erase(lines.begin() + section.first - 1, lines.begin() + section.second);
     } else if (section.first < 0) {
         if (!value) return true;
         lines.push_back(std::string("[") + appName + "]");
@@ -374,7 +386,8 @@ bool Desktop::WritePrivateProfileStringA(const char* appName, const char* keyNam
         }
     }
     std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
+    for (const std::string& line : lines)
+        text += line + "\r\n";
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     out << text;
@@ -451,7 +464,8 @@ std::uint32_t Desktop::GetLastError() {
 Handle Desktop::OpenProcess(std::uint32_t, bool, std::uint32_t processId) {
     s_->count("OpenProcess");
     bool known = processId == ownProcessId;
-    for (const auto& [h, w] : s_->windows) known = known || w->processId == processId;
+    for (const auto& [h, w] : s_->windows)
+        known = known || w->processId == processId;
     if (!known) {
         s_->lastError = ERROR_INVALID_PARAMETER;
         return 0;

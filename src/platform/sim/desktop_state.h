@@ -52,14 +52,14 @@ struct Window {
     std::uint32_t exStyle = 0;
     std::intptr_t id = 0;
     std::uint32_t processId = 0;
-    std::vector<Hwnd> children; // uppermost first
-    Hrgn region = 0;            // owned by the window once set
+    std::vector<Hwnd> children;         // uppermost first
+    Hrgn region = 0;                    // owned by the window once set
     std::vector<std::uint32_t> surface; // client pixels, 0x00RRGGBB
     int surfaceWidth = 0;
     int surfaceHeight = 0;
     bool invalid = false;
     bool erase = false;
-    bool buttonPressed = false; // a native button between its down and up
+    bool buttonPressed = false;  // a native button between its down and up
     bool windowMenuOpen = false; // a foreign window after Alt+Space
     bool ignoresClose = false;   // a foreign window that asks first and stays open
     std::uintptr_t controlIcon = 0;
@@ -132,7 +132,7 @@ struct Desktop::State {
 
     // windows
     std::map<Hwnd, std::unique_ptr<Window>> windows;
-    std::vector<Hwnd> topLevel; // uppermost first; topmost band first
+    std::vector<Hwnd> topLevel;                     // uppermost first; topmost band first
     std::map<std::string, WindowClassInfo> classes; // by lower-case name
     std::uint16_t nextAtom = 0xC000;
     std::uint32_t nextProcessId = 2000;
@@ -211,7 +211,8 @@ struct Desktop::State {
     std::intptr_t send(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
     bool post(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
     void receiveForeign(Window& w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
-    std::intptr_t defProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t defProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                          std::intptr_t lParam);
     std::intptr_t nativeProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
                              std::intptr_t lParam);
     std::intptr_t dispatch(const Msg& msg);
@@ -272,7 +273,8 @@ inline std::uint32_t rgbOf(ColorRef color) {
     return ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
 }
 inline std::intptr_t makeLParam(int lo, int hi) {
-    return std::intptr_t(std::uint32_t(std::uint16_t(lo)) | (std::uint32_t(std::uint16_t(hi)) << 16));
+    return std::intptr_t(std::uint32_t(std::uint16_t(lo)) |
+                         (std::uint32_t(std::uint16_t(hi)) << 16));
 }
 
 } // namespace ep::sim

@@ -90,10 +90,14 @@ std::int32_t Desktop::GetWindowLongA(Hwnd hwnd, int index) {
     Window* w = s_->find(hwnd);
     if (!w) return 0;
     switch (index) {
-    case GWL_STYLE: return std::int32_t(w->style);
-    case GWL_EXSTYLE: return std::int32_t(w->exStyle);
-    case GWL_ID_: return std::int32_t(w->id);
-    default: return 0;
+    case GWL_STYLE:
+        return std::int32_t(w->style);
+    case GWL_EXSTYLE:
+        return std::int32_t(w->exStyle);
+    case GWL_ID_:
+        return std::int32_t(w->id);
+    default:
+        return 0;
     }
 }
 
@@ -204,15 +208,23 @@ int Desktop::GetSystemMetrics(int index) {
         box.bottom = std::max(box.bottom, m.bottom);
     }
     switch (index) {
-    case SM_CXSCREEN: return primary.right - primary.left;
-    case SM_CYSCREEN: return primary.bottom - primary.top;
-    case SM_XVIRTUALSCREEN: return box.left;
-    case SM_YVIRTUALSCREEN: return box.top;
-    case SM_CXVIRTUALSCREEN: return box.right - box.left;
-    case SM_CYVIRTUALSCREEN: return box.bottom - box.top;
+    case SM_CXSCREEN:
+        return primary.right - primary.left;
+    case SM_CYSCREEN:
+        return primary.bottom - primary.top;
+    case SM_XVIRTUALSCREEN:
+        return box.left;
+    case SM_YVIRTUALSCREEN:
+        return box.top;
+    case SM_CXVIRTUALSCREEN:
+        return box.right - box.left;
+    case SM_CYVIRTUALSCREEN:
+        return box.bottom - box.top;
     case SM_CXDOUBLECLK:
-    case SM_CYDOUBLECLK: return 4;
-    default: return 0;
+    case SM_CYDOUBLECLK:
+        return 4;
+    default:
+        return 0;
     }
 }
 
@@ -358,14 +370,22 @@ std::int16_t Desktop::VkKeyScanW(wchar_t ch) {
     if (ch >= L'A' && ch <= L'Z') return std::int16_t(shift | ch);
     if (ch >= L'0' && ch <= L'9') return std::int16_t(ch);
     switch (ch) {
-    case L' ': return VK_SPACE;
-    case L'\r': return VK_RETURN;
-    case L'\n': return ctrl | VK_RETURN;
-    case L'\t': return VK_TAB;
-    case L'\b': return VK_BACK;
-    case 0x1B: return VK_ESCAPE;
-    case 0x7F: return ctrl | VK_BACK;
-    default: break;
+    case L' ':
+        return VK_SPACE;
+    case L'\r':
+        return VK_RETURN;
+    case L'\n':
+        return ctrl | VK_RETURN;
+    case L'\t':
+        return VK_TAB;
+    case L'\b':
+        return VK_BACK;
+    case 0x1B:
+        return VK_ESCAPE;
+    case 0x7F:
+        return ctrl | VK_BACK;
+    default:
+        break;
     }
     if (ch >= 1 && ch <= 26) return std::int16_t(ctrl | (ch - 1 + 'A'));
     static const wchar_t shiftedDigits[] = L")!@#$%^&*(";

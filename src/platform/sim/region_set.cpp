@@ -17,11 +17,16 @@ bool inside(const std::vector<std::pair<int, int>>* spans, int x) {
 
 bool apply(bool a, bool b, int mode) {
     switch (mode) {
-    case RGN_AND: return a && b;
-    case RGN_OR: return a || b;
-    case RGN_XOR: return a != b;
-    case RGN_DIFF: return a && !b;
-    default: return a;
+    case RGN_AND:
+        return a && b;
+    case RGN_OR:
+        return a || b;
+    case RGN_XOR:
+        return a != b;
+    case RGN_DIFF:
+        return a && !b;
+    default:
+        return a;
     }
 }
 
@@ -34,7 +39,8 @@ RegionSet::RegionSet(const Rect& rect) {
 
 RegionSet RegionSet::fromRects(const std::vector<Rect>& rects) {
     RegionSet result;
-    for (const Rect& rect : rects) result = combine(result, RegionSet(rect), RGN_OR);
+    for (const Rect& rect : rects)
+        result = combine(result, RegionSet(rect), RGN_OR);
     return result;
 }
 

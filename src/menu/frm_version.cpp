@@ -7,7 +7,7 @@ namespace ep {
 
 namespace {
 
-constexpr const wchar_t* kCopyright = L"Copyright (C) 2026 Edgepad developers";
+constexpr const wchar_t* kCopyright = L"Copyright (C) 2026 Edgepad";
 constexpr const wchar_t* kVersion = L"Version 1.2.0";
 constexpr const wchar_t* kProductName = L"Edgepad";
 constexpr int kIconResource = 1;

@@ -1,0 +1,269 @@
+// The panel's popup menu as a user meets it: a right press on the docked panel opens it; its
+// first item switches the user button and saves the choice, its second opens the About
+// window, whose closing hands the focus to the uppermost ordinary window, and its last ends
+// the program without touching the settings file.
+#include "e2e.h"
+
+#include <algorithm>
+#include <string>
+
+using namespace e2e;
+
+namespace {
+
+const wchar_t* const kUseUserButton =
+    L"\uFF95\uFF70\uFF7B\uFF9E\uFF8E\uFF9E\uFF80\uFF9D\u3092\u4F7F\u3046";
+const wchar_t* const kVersionInformation = L"\u30D0\u30FC\u30B8\u30E7\u30F3\u60C5\u5831";
+const wchar_t* const kExit = L"\u7D42\u4E86";
+
+constexpr UINT kGetMenuHandle = 0x01E1; // MN_GETHMENU
+
+void tap(WORD vk) {
+    keyDown(vk);
+    keyUp(vk);
+}
+
+// The first visible popup menu window on the desktop, or null.
+HWND visibleMenu() {
+    HWND found = nullptr;
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            if (className(hwnd) != L"#32768" || !IsWindowVisible(hwnd)) return TRUE;
+            *reinterpret_cast<HWND*>(param) = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+bool panelParked(HWND panel) { return windowRect(panel).left == screenWidth(); }
+
+POINT restingSpot() { return POINT{screenWidth() / 2, screenHeight() - 40}; }
+
+// Under Wine without a window manager, a move off the screen holds the panel's thread up to
+// two seconds; this waits until it takes messages again.
+bool responsive(HWND panel) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
+}
+
+bool isExitBar(HWND panel) {
+    const RECT r = windowRect(panel);
+    return r.left == -1 && r.top == -1;
+}
+
+// The watcher docks only on an entry from idle, and its first tick only records what it
+// finds; the exit bar showing at the corner and parking again proves it is idle.
+bool settleIdle(HWND panel) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        moveCursor(restingSpot().x, restingSpot().y);
+        responsive(panel);
+        Sleep(300);
+        moveCursor(0, 0);
+        const bool bar = waitFor([&] { return isExitBar(panel); }, 1500);
+        moveCursor(restingSpot().x, restingSpot().y);
+        if (bar) return waitFor([&] { return panelParked(panel); }) && responsive(panel);
+    }
+    return false;
+}
+
+// Enters the file manager's strip over its tree pane and waits for the panel to dock at the
+// window's outer left edge.
+bool dockAtFileManager(HWND panel) {
+    TestWindows& w = TestWindows::open();
+    const RECT frame = windowRect(w.fileManager);
+    const RECT tree = windowRect(w.treeView);
+    moveCursor(std::max(frame.left, tree.left) + 3, (tree.top + tree.bottom) / 2);
+    return waitFor([&] { return windowRect(panel).left == frame.left && IsWindowVisible(panel); });
+}
+
+// Moves the cursor to rest away from every strip and waits for the panel to park.
+bool parkAway(HWND panel) {
+    moveCursor(restingSpot().x, restingSpot().y);
+    const bool parked = waitFor([&] { return panelParked(panel); });
+    return responsive(panel) && parked;
+}
+
+int panelHeight(HWND panel) {
+    const RECT r = windowRect(panel);
+    return r.bottom - r.top;
+}
+
+// A right press on the docked panel's first cell; returns the menu window that opens.
+HWND openMenu(HWND panel) {
+    const RECT rect = windowRect(panel);
+    click(rect.left + (rect.right - rect.left) / 2, rect.top + 7, Button::Right);
+    HWND menu = nullptr;
+    waitFor([&] { return (menu = visibleMenu()) != nullptr; });
+    return menu;
+}
+
+// Chooses the index-th command (separators are not counted) with the keyboard.
+void chooseCommand(int index) {
+    for (int i = 0; i <= index; ++i)
+        tap(VK_DOWN);
+    tap(VK_RETURN);
+}
+
+// Starts a fresh copy with its settings seeded and its panel shown; false if it did not.
+bool startEdgepad(Process& edgepad, const std::wstring& ini, HWND& panel) {
+    moveCursor(restingSpot().x, restingSpot().y);
+    if (!check(edgepad.start(), "edgepad.exe starts")) return false;
+    panel = edgepad.waitPanel();
+    if (!check(panel != nullptr, "the panel appears")) return false;
+    if (!check(waitFor([&] { return panelParked(panel); }), "start-up parks the panel"))
+        return false;
+    if (!check(waitFor([&] { return readFile(ini).has_value(); }),
+               "the settings file has been seeded"))
+        return false;
+    return check(settleIdle(panel), "the watcher is idle and parks the panel");
+}
+
+std::wstring menuItemText(HMENU menu, UINT position) {
+    wchar_t text[128] = {};
+    GetMenuStringW(menu, position, text, 128, MF_BYPOSITION);
+    return text;
+}
+
+// The first window, uppermost first, that the focus return accepts: a titled top-level window
+// without owner, either an ordinary application window or a minimised pop-up.
+HWND uppermostOrdinaryWindow(HWND skip) {
+    struct Search {
+        HWND skip;
+        HWND found;
+    } search{skip, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(param);
+            if (hwnd == s.skip || GetParent(hwnd) || GetWindowTextLengthW(hwnd) == 0) return TRUE;
+            const auto style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+            if ((style & 0x14CA0000) != 0x14CA0000 && (style & 0xF0000000) != 0xB0000000)
+                return TRUE;
+            s.found = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+} // namespace
+
+E2E_SCENARIO(menu_user_button) {
+    TestWindows::open();
+    const std::wstring exe = installEdgepad(L"menu_user_button");
+    const std::wstring ini = iniBeside(exe);
+    Process edgepad(exe);
+    HWND panel = nullptr;
+    if (!startEdgepad(edgepad, ini, panel)) return;
+
+    if (!check(dockAtFileManager(panel), "the panel docks at the file manager")) return;
+    check(panelHeight(panel) == 45, "the docked panel is three buttons high");
+    const HWND menu = openMenu(panel);
+    if (!check(menu != nullptr, "a right press on the panel opens a \"#32768\" menu window"))
+        return;
+    saveScreenshot(L"menu");
+
+    // Menus are readable from another process on Windows; where they are not, the
+    // screenshot shows the captions.
+    const HMENU items = reinterpret_cast<HMENU>(SendMessageW(menu, kGetMenuHandle, 0, 0));
+    if (items && GetMenuItemCount(items) == 5) {
+        check(menuItemText(items, 0) == kUseUserButton &&
+                  menuItemText(items, 2) == kVersionInformation && menuItemText(items, 4) == kExit,
+              "the menu holds its three captions in order");
+        check(GetMenuState(items, 1, MF_BYPOSITION) & MF_SEPARATOR,
+              "a separator follows the first item");
+        check(!(GetMenuState(items, 0, MF_BYPOSITION) & MF_CHECKED),
+              "the user-button item carries no check mark");
+    } else {
+        note("the menu's items cannot be read from here; see the screenshot");
+    }
+
+    chooseCommand(0);
+    std::optional<std::string> settings;
+    const bool written = waitFor([&] {
+        settings = readFile(ini);
+        return settings && settings->find("USER_COMMAND_ON=1\r\n") != std::string::npos;
+    });
+    check(written, "choosing the first item writes USER_COMMAND_ON=1");
+    check(waitFor([] { return visibleMenu() == nullptr; }), "the menu closes");
+    check(panelHeight(panel) == 45, "the docked panel keeps its height until it docks again");
+
+    if (!check(parkAway(panel), "the panel parks when the cursor leaves")) return;
+    if (!check(dockAtFileManager(panel), "the panel docks again")) return;
+    const bool tall = waitFor([&] { return panelHeight(panel) == 60; });
+    check(tall, "the next docking is four buttons, 60 pixels, high (%d)", panelHeight(panel));
+    check(edgepad.running(), "the program keeps running");
+}
+
+E2E_SCENARIO(menu_about_window) {
+    TestWindows& w = TestWindows::open();
+    const std::wstring exe = installEdgepad(L"menu_about_window");
+    const std::wstring ini = iniBeside(exe);
+    Process edgepad(exe);
+    HWND panel = nullptr;
+    if (!startEdgepad(edgepad, ini, panel)) return;
+
+    // The explorer window on top, the file manager served: the focus must go to the former.
+    SetForegroundWindow(w.explorer);
+    SetWindowPos(w.explorer, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    if (!check(dockAtFileManager(panel), "the panel docks at the file manager")) return;
+    if (!check(openMenu(panel) != nullptr, "a right press opens the menu")) return;
+    chooseCommand(1);
+
+    HWND about = nullptr;
+    const bool opened = waitFor([&] {
+        const auto titled = windowsTitled(kVersionInformation, edgepad.id());
+        about = titled.empty() ? nullptr : titled.front();
+        return about && IsWindowVisible(about);
+    });
+    if (!check(opened, "the version item opens a window titled \"%s\"",
+               narrow(kVersionInformation).c_str()))
+        return;
+    const RECT rect = windowRect(about);
+    const LONG exStyle = GetWindowLongW(about, GWL_EXSTYLE);
+    check(exStyle & WS_EX_TOPMOST, "the About window is topmost (exstyle %08lx)", exStyle);
+    const long dx = (rect.left + rect.right) - screenWidth();
+    const long dy = (rect.top + rect.bottom) - screenHeight();
+    check(dx >= -2 && dx <= 2 && dy >= -2 && dy <= 2,
+          "the About window is centred on the screen (%ld,%ld)-(%ld,%ld)", rect.left, rect.top,
+          rect.right, rect.bottom);
+    const RECT client = clientRect(about);
+    check(client.right == 263 && client.bottom == 75, "its client area is 263 x 75 (%ld x %ld)",
+          client.right, client.bottom);
+    saveScreenshot(L"about");
+
+    const HWND expected = uppermostOrdinaryWindow(nullptr);
+    check(expected == w.explorer, "the explorer window is the uppermost ordinary window");
+    const HWND ok = FindWindowExW(about, nullptr, L"Button", L"OK");
+    if (!check(ok != nullptr, "the About window has an \"OK\" button")) return;
+    const RECT button = windowRect(ok);
+    click((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    check(waitFor([&] { return !IsWindow(about); }), "the OK button closes the About window");
+    const bool returned = waitFor([&] { return GetForegroundWindow() == expected; });
+    check(returned, "the uppermost ordinary window becomes the foreground window (%s)",
+          narrow(windowText(GetForegroundWindow())).c_str());
+    check(edgepad.running(), "the program keeps running");
+}
+
+E2E_SCENARIO(menu_exit) {
+    TestWindows::open();
+    const std::wstring exe = installEdgepad(L"menu_exit");
+    const std::wstring ini = iniBeside(exe);
+    Process edgepad(exe);
+    HWND panel = nullptr;
+    if (!startEdgepad(edgepad, ini, panel)) return;
+    std::optional<std::string> before;
+    waitFor([&] {
+        return (before = readFile(ini)) && before->find("USER_COMMAND_ON") != std::string::npos;
+    });
+    const auto writtenBefore = lastWriteTime(ini);
+
+    if (!check(dockAtFileManager(panel), "the panel docks at the file manager")) return;
+    if (!check(openMenu(panel) != nullptr, "a right press opens the menu")) return;
+    chooseCommand(2);
+    check(edgepad.waitExit(10000), "the exit item ends the program");
+    check(readFile(ini) == before, "the settings file is byte-identical");
+    const auto writtenAfter = lastWriteTime(ini);
+    check(writtenBefore && writtenAfter && CompareFileTime(&*writtenBefore, &*writtenAfter) == 0,
+          "the settings file was not written again");
+}

@@ -245,8 +245,11 @@ std::intptr_t PictureBox::handleMessage(std::uint32_t msg, std::uintptr_t wParam
         Hdc dc = os().BeginPaint(hwnd_, &paint);
         Rect client;
         os().GetClientRect(hwnd_, &client);
-        // Where the picture does not reach, the box shows its own background.
-        os().FillRect(dc, &client, os().GetSysColorBrush(COLOR_BTNFACE));
+        // Where the picture does not reach, the box shows the form's background, the same
+        // face colour as the cells, whatever the system's colours are.
+        Hbrush background = os().CreateSolidBrush(owner_.BackColor());
+        os().FillRect(dc, &client, background);
+        os().DeleteObject(background);
         if (picture_) {
             MemoryDC source(picture_.handle());
             os().BitBlt(dc, 0, 0, picture_.width(), picture_.height(), source.get(), 0, 0,

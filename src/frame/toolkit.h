@@ -197,6 +197,7 @@ class Form {
     void setWidth(double twips);
     void setHeight(double twips);
 
+    ColorRef BackColor() const { return design_.backColor; }
     bool AutoRedraw() const { return autoRedraw_; }
     void setAutoRedraw(bool on);
     // Clears the retained image to the background colour.

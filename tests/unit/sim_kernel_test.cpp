@@ -174,6 +174,23 @@ TEST(SimKernelTest, FilesModulePathMutexAndText) {
     EXPECT_EQ(desk.MultiByteToWideChar(CP_ACP, narrow.c_str(), -1, back, 16), 8);
     EXPECT_EQ(std::wstring(back), caption);
 
+    // A Japanese system: two bytes a character, and '?' for what Shift-JIS lacks.
+    desk.setAnsiCodePage(932);
+    EXPECT_EQ(desk.WideCharToMultiByte(CP_ACP, caption, -1, nullptr, 0), 7 * 2 + 1);
+    char sjis[4] = {};
+    EXPECT_EQ(desk.WideCharToMultiByte(CP_ACP, L"バé", 2, sjis, 4), 3);
+    EXPECT_EQ(std::string(sjis), "\x83\x6f?");
+    EXPECT_EQ(desk.MultiByteToWideChar(CP_ACP,
+                                       "\x83\x6f"
+                                       "A",
+                                       3, back, 16),
+              2);
+    EXPECT_EQ(back[0], L'バ');
+    const Hwnd about = desk.addWindow("ThunderRT6Form", "", Rect{0, 0, 10, 10});
+    desk.SetWindowTextW(about, caption);
+    char title[128];
+    EXPECT_EQ(desk.GetWindowTextA(about, title, 128), 14);
+
     EXPECT_EQ(desk.GetTickCount(), 0u);
     desk.Sleep(250);
     EXPECT_EQ(desk.GetTickCount(), 250u);

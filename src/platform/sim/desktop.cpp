@@ -372,7 +372,7 @@ std::intptr_t Desktop::State::defProc(Hwnd hwnd, std::uint32_t msg, std::uintptr
     case WM_CTLCOLORSTATIC:
         return sysBrush(COLOR_BTNFACE);
     case WM_SETTEXT_:
-        w->title = lParam ? narrow(reinterpret_cast<const wchar_t*>(lParam)) : std::string();
+        w->title = lParam ? toAnsi(reinterpret_cast<const wchar_t*>(lParam)) : std::string();
         return 1;
     default:
         return 0;
@@ -1033,7 +1033,7 @@ void Desktop::resetCallCounts() { s_->calls.clear(); }
 std::uint16_t Desktop::RegisterClassExW(const WindowClass& wc) {
     s_->count("RegisterClassExW");
     if (!wc.lpszClassName) return 0;
-    std::string name = narrow(wc.lpszClassName);
+    std::string name = s_->toAnsi(wc.lpszClassName);
     std::string key = lower(name);
     if (s_->classes.count(key) || key == "button" || key == "static") return 0;
     WindowClassInfo info;
@@ -1060,7 +1060,7 @@ Hwnd Desktop::CreateWindowExW(std::uint32_t exStyle, const wchar_t* className,
         w->background = it->second.wc.hbrBackground;
     } else if (key == "button" || key == "static") {
         w->kind = WindowKind::Native;
-        w->className = narrow(className);
+        w->className = s_->toAnsi(className);
         w->classStyle = key == "button" ? CS_DBLCLKS : 0;
     } else {
         s_->lastError = 1407; // ERROR_CANNOT_FIND_WND_CLASS
@@ -1077,7 +1077,7 @@ Hwnd Desktop::CreateWindowExW(std::uint32_t exStyle, const wchar_t* className,
     if (width == useDefault) width = 400, height = 300;
     Hwnd hwnd = s_->newHandle();
     w->hwnd = hwnd;
-    w->title = windowName ? narrow(windowName) : std::string();
+    w->title = windowName ? s_->toAnsi(windowName) : std::string();
     w->style = style;
     w->exStyle = exStyle;
     w->rect = {x, y, x + width, y + height};

@@ -16,7 +16,8 @@
 //   then N (Alt+Space then C closes); the next window in z-order takes the activation.
 //   A minimised window lies at (-32000, -32000) and is found by no point.
 // - Timers post WM_TIMER only as the test's clock passes; at most one is queued per timer.
-// - The ANSI code page is UTF-8 here. Handles are unique across all desktops of a process.
+// - The ANSI code page is UTF-8 unless setAnsiCodePage(932) makes it Shift-JIS. Handles are
+//   unique across all desktops of a process.
 // - CreateMutexW reports ERROR_ALREADY_EXISTS only after setOtherInstanceRunning(true): a test
 //   that starts the program again on one desktop plays a new process.
 #pragma once
@@ -193,6 +194,9 @@ class Desktop : public Platform {
 
     // ---- kernel
     void setOtherInstanceRunning(bool running);
+    // The ANSI code page of the A calls and CP_ACP: 65001 (UTF-8, the default) or 932
+    // (Shift-JIS, as the Wine suite's Japanese locale has it).
+    void setAnsiCodePage(std::uint32_t codePage);
     int liveKernelHandles() const;
 
     // ---- cost accounting for benchmarks

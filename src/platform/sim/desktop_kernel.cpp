@@ -1,10 +1,11 @@
 // kernel32 of the simulated desktop: the drives mapped onto a real temporary folder, profile
 // files with the platform's rules, the single-instance mutex, text conversion and the clock.
 //
-// The ANSI code page (CP_ACP) is modelled as UTF-8: titles, class names and profile files
-// hold UTF-8 bytes here, where Windows would hold the system code page's bytes.
+// The ANSI code page (CP_ACP) is UTF-8 by default, Shift-JIS on request: titles and class
+// names from the W calls are held in it, and the A calls and CP_ACP conversions use it.
 #include "platform/sim/desktop_state.h"
 
+#include <iconv.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -208,6 +209,62 @@ std::string lower(std::string text) {
     return text;
 }
 
+// The system code page: UTF-8, or Shift-JIS (932) as on a Japanese Windows. Characters the
+// code page lacks become '?', as WideCharToMultiByte's default character.
+std::string Desktop::State::toAnsi(const std::wstring& text) const {
+    if (ansiCodePage != 932) return narrow(text);
+    std::string out;
+    iconv_t cd = iconv_open("CP932", "WCHAR_T");
+    if (cd == iconv_t(-1)) return narrow(text);
+    for (wchar_t ch : text) {
+        char in[sizeof(wchar_t)];
+        std::memcpy(in, &ch, sizeof ch);
+        char buffer[8];
+        char* from = in;
+        char* to = buffer;
+        std::size_t inLeft = sizeof in, outLeft = sizeof buffer;
+        if (iconv(cd, &from, &inLeft, &to, &outLeft) == std::size_t(-1))
+            out += '?';
+        else
+            out.append(buffer, std::size_t(to - buffer));
+    }
+    iconv_close(cd);
+    return out;
+}
+
+std::wstring Desktop::State::fromAnsi(const std::string& text) const {
+    if (ansiCodePage != 932) return widen(text);
+    iconv_t cd = iconv_open("WCHAR_T", "CP932");
+    if (cd == iconv_t(-1)) return widen(text);
+    std::wstring out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        // One or two bytes make a character: try the shortest that converts.
+        bool done = false;
+        for (std::size_t length = 1; length <= 2 && at + length <= text.size() && !done; ++length) {
+            std::string piece = text.substr(at, length);
+            char* from = piece.data();
+            wchar_t ch = 0;
+            char* to = reinterpret_cast<char*>(&ch);
+            std::size_t inLeft = length, outLeft = sizeof ch;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(cd, &from, &inLeft, &to, &outLeft) != std::size_t(-1) && inLeft == 0) {
+                out += ch;
+                at += length;
+                done = true;
+            }
+        }
+        if (!done) {
+            out += L'?';
+            ++at;
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+void Desktop::setAnsiCodePage(std::uint32_t codePage) { s_->ansiCodePage = codePage; }
+
 // ---------------------------------------------------------------- files
 
 std::filesystem::path Desktop::State::hostPath(const std::wstring& windowsPath) const {
@@ -307,8 +364,7 @@ int Desktop::liveKernelHandles() const { return int(s_->kernel.size()); }
 
 namespace {
 
-std::wstring profileFileName(const char* fileName) {
-    std::wstring name = widen(fileName);
+std::wstring profileFileName(const std::wstring& name) {
     // A bare file name lives in the Windows folder.
     if (name.find(L'\\') == std::wstring::npos && name.find(L'/') == std::wstring::npos)
         return L"C:\\Windows\\" + name;
@@ -325,7 +381,7 @@ std::uint32_t Desktop::GetPrivateProfileStringA(const char* appName, const char*
     std::string fallback = defaultValue ? defaultValue : "";
     fallback.erase(fallback.find_last_not_of(' ') + 1); // trailing blanks of the default go
     if (!fileName) return copyOut(fallback, returned, size);
-    ProfileFile file = readProfile(s_->hostPath(profileFileName(fileName)));
+    ProfileFile file = readProfile(s_->hostPath(profileFileName(s_->fromAnsi(fileName))));
     if (!appName) {
         std::vector<std::string> names;
         for (const std::string& line : file.lines)
@@ -354,7 +410,7 @@ bool Desktop::WritePrivateProfileStringA(const char* appName, const char* keyNam
                                          const char* value, const char* fileName) {
     s_->count("WritePrivateProfileStringA");
     if (!appName || !fileName) return false;
-    std::filesystem::path path = s_->hostPath(profileFileName(fileName));
+    std::filesystem::path path = s_->hostPath(profileFileName(s_->fromAnsi(fileName)));
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec) || !s_->writable(path)) {
         s_->lastError = 5; // ERROR_ACCESS_DENIED
@@ -497,7 +553,7 @@ int Desktop::WideCharToMultiByte(std::uint32_t codePage, const wchar_t* wide, in
     }
     std::wstring text = wideCount < 0 ? std::wstring(wide, std::wcslen(wide) + 1)
                                       : std::wstring(wide, std::size_t(wideCount));
-    std::string bytes = narrow(text);
+    std::string bytes = codePage == CP_UTF8 ? narrow(text) : s_->toAnsi(text);
     if (narrowSize == 0) return int(bytes.size());
     if (int(bytes.size()) > narrowSize) {
         s_->lastError = ERROR_INSUFFICIENT_BUFFER;
@@ -517,7 +573,7 @@ int Desktop::MultiByteToWideChar(std::uint32_t codePage, const char* narrowIn, i
     }
     std::string bytes = narrowCount < 0 ? std::string(narrowIn, std::strlen(narrowIn) + 1)
                                         : std::string(narrowIn, std::size_t(narrowCount));
-    std::wstring text = widen(bytes);
+    std::wstring text = codePage == CP_UTF8 ? widen(bytes) : s_->fromAnsi(bytes);
     if (wideSize == 0) return int(text.size());
     if (int(text.size()) > wideSize) {
         s_->lastError = ERROR_INSUFFICIENT_BUFFER;

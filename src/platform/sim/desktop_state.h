@@ -183,6 +183,9 @@ struct Desktop::State {
     std::map<Handle, KernelObject> kernel;
 
     std::map<std::string, std::uint64_t> calls;
+    std::uint32_t ansiCodePage = 65001;
+    std::string toAnsi(const std::wstring& text) const;
+    std::wstring fromAnsi(const std::string& text) const;
 
     // ---- helpers (desktop.cpp)
     // Handles are unique across every desktop of the test process, so a handle kept from an

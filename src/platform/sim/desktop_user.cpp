@@ -80,7 +80,7 @@ bool Desktop::SetWindowTextW(Hwnd hwnd, const wchar_t* text) {
     s_->count("SetWindowTextW");
     Window* w = s_->find(hwnd);
     if (!w) return false;
-    w->title = text ? narrow(text) : std::string();
+    w->title = text ? s_->toAnsi(text) : std::string();
     w->invalid = true;
     return true;
 }

@@ -195,6 +195,30 @@ E2E_SCENARIO(menu_user_button) {
     check(edgepad.running(), "the program keeps running");
 }
 
+// Docks the panel, opens the menu and chooses the version item; returns the About window
+// once it is visible, or null.
+HWND openAbout(const Process& edgepad, HWND panel) {
+    if (!check(dockAtFileManager(panel), "the panel docks at the file manager")) return nullptr;
+    if (!check(openMenu(panel) != nullptr, "a right press opens the menu")) return nullptr;
+    chooseCommand(1);
+    HWND about = nullptr;
+    const bool opened = waitFor([&] {
+        const auto titled = windowsTitled(kVersionInformation, edgepad.id());
+        about = titled.empty() ? nullptr : titled.front();
+        return about && IsWindowVisible(about);
+    });
+    check(opened, "the version item opens a window titled \"%s\"",
+          narrow(kVersionInformation).c_str());
+    return opened ? about : nullptr;
+}
+
+HWND focusOfThreadOf(HWND hwnd) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info);
+    return info.hwndFocus;
+}
+
 E2E_SCENARIO(menu_about_window) {
     TestWindows& w = TestWindows::open();
     const std::wstring exe = installEdgepad(L"menu_about_window");
@@ -206,19 +230,8 @@ E2E_SCENARIO(menu_about_window) {
     // The explorer window on top, the file manager served: the focus must go to the former.
     SetForegroundWindow(w.explorer);
     SetWindowPos(w.explorer, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    if (!check(dockAtFileManager(panel), "the panel docks at the file manager")) return;
-    if (!check(openMenu(panel) != nullptr, "a right press opens the menu")) return;
-    chooseCommand(1);
-
-    HWND about = nullptr;
-    const bool opened = waitFor([&] {
-        const auto titled = windowsTitled(kVersionInformation, edgepad.id());
-        about = titled.empty() ? nullptr : titled.front();
-        return about && IsWindowVisible(about);
-    });
-    if (!check(opened, "the version item opens a window titled \"%s\"",
-               narrow(kVersionInformation).c_str()))
-        return;
+    HWND about = openAbout(edgepad, panel);
+    if (!about) return;
     const RECT rect = windowRect(about);
     const LONG exStyle = GetWindowLongW(about, GWL_EXSTYLE);
     check(exStyle & WS_EX_TOPMOST, "the About window is topmost (exstyle %08lx)", exStyle);
@@ -230,18 +243,33 @@ E2E_SCENARIO(menu_about_window) {
     const RECT client = clientRect(about);
     check(client.right == 263 && client.bottom == 75, "its client area is 263 x 75 (%ld x %ld)",
           client.right, client.bottom);
+    const HWND ok = FindWindowExW(about, nullptr, L"Button", L"OK");
+    if (!check(ok != nullptr, "the About window has an \"OK\" button")) return;
+    check(waitFor([&] { return focusOfThreadOf(about) == ok; }), "the OK button has the focus");
     saveScreenshot(L"about");
 
     const HWND expected = uppermostOrdinaryWindow(nullptr);
     check(expected == w.explorer, "the explorer window is the uppermost ordinary window");
-    const HWND ok = FindWindowExW(about, nullptr, L"Button", L"OK");
-    if (!check(ok != nullptr, "the About window has an \"OK\" button")) return;
     const RECT button = windowRect(ok);
     click((button.left + button.right) / 2, (button.top + button.bottom) / 2);
     check(waitFor([&] { return !IsWindow(about); }), "the OK button closes the About window");
     const bool returned = waitFor([&] { return GetForegroundWindow() == expected; });
     check(returned, "the uppermost ordinary window becomes the foreground window (%s)",
           narrow(windowText(GetForegroundWindow())).c_str());
+
+    // The keyboard closes it too: Space on the focused button, and Escape.
+    const struct {
+        WORD vk;
+        const char* name;
+    } keys[] = {{VK_SPACE, "Space"}, {VK_ESCAPE, "Escape"}};
+    for (const auto& key : keys) {
+        if (!check(parkAway(panel), "the panel parks when the cursor leaves")) return;
+        about = openAbout(edgepad, panel);
+        if (!about) return;
+        waitFor([&] { return GetForegroundWindow() == about; });
+        tap(key.vk);
+        check(waitFor([&] { return !IsWindow(about); }), "%s closes the About window", key.name);
+    }
     check(edgepad.running(), "the program keeps running");
 }
 

@@ -315,5 +315,56 @@ TEST_F(SimWindowsTest, FramesAreConsistentBetweenClientRectAndAdjustWindowRectEx
     EXPECT_EQ(box(bare), (Box{0, 0, 18, 61}));
 }
 
+TEST_F(SimWindowsTest, PaintingRunsThroughWmPaintIntoTheClientSurface) {
+    WindowClass wc;
+    wc.lpfnWndProc = recordingProc;
+    wc.hbrBackground = COLOR_BTNFACE + 1;
+    wc.lpszClassName = L"SimTestFace";
+    ASSERT_NE(desk.RegisterClassExW(wc), 0);
+    const Hwnd face = desk.CreateWindowExW(0, L"SimTestFace", L"", WS_POPUP, 10, 10, 20, 20, 0, 0);
+    desk.pump();
+    EXPECT_FALSE(got.has(WM_PAINT)) << "a hidden window is not painted";
+    desk.ShowWindow(face, SW_SHOWNA);
+    desk.SetWindowRgn(face, desk.CreateRectRgn(0, 0, 10, 20), false);
+    desk.InvalidateRect(face, nullptr, true);
+    EXPECT_TRUE(desk.UpdateWindow(face));
+    ASSERT_TRUE(got.has(WM_PAINT));
+    EXPECT_TRUE(got.has(WM_ERASEBKGND));
+    EXPECT_EQ(desk.windowPixel(face, 0, 0), 0xD4D0C8u) << "erased with the class brush";
+    EXPECT_EQ(desk.windowPixel(face, 15, 0), 0u) << "outside the window region";
+    got.messages.clear();
+    desk.pump();
+    EXPECT_FALSE(got.has(WM_PAINT)) << "validated by BeginPaint";
+    EXPECT_EQ(desk.liveGdiObjects(), 1) << "the paint DC is gone, the region stays";
+}
+
+TEST_F(SimWindowsTest, DialogKeysMoveTheFocusAndPressTheFocusedButton) {
+    const Hwnd dialog = createProgramWindow(Rect{0, 0, 200, 100}, WS_VISIBLE | WS_POPUP);
+    const Hwnd ok = desk.CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                                         10, 10, 50, 20, dialog, 1);
+    const Hwnd other = desk.CreateWindowExW(
+        0, L"BUTTON", L"Other", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 70, 10, 50, 20, dialog, 9);
+    desk.SetFocus(ok);
+    auto feed = [&] {
+        Msg msg;
+        while (desk.PeekMessageW(&msg, 0, 0, 0, PM_REMOVE))
+            if (!desk.IsDialogMessageW(dialog, &msg)) desk.DispatchMessageW(&msg);
+    };
+    // Injected keys wait in the queue for the dialog's loop.
+    desk.keybd_event(VK_TAB, 0, 0, 0);
+    desk.keybd_event(VK_TAB, 0, KEYEVENTF_KEYUP, 0);
+    feed();
+    EXPECT_EQ(desk.focus(), other) << "Tab moves to the next tab stop";
+    got.messages.clear();
+    desk.keybd_event(VK_SPACE, 0, 0, 0);
+    desk.keybd_event(VK_SPACE, 0, KEYEVENTF_KEYUP, 0);
+    feed();
+    const Msg* command = got.last(WM_COMMAND);
+    ASSERT_NE(command, nullptr);
+    EXPECT_EQ(command->wParam & 0xFFFF, 9u) << "Space presses the focused button";
+    Msg foreign{desk.addWindow("Other", "", Rect{0, 0, 5, 5}), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    EXPECT_FALSE(desk.IsDialogMessageW(dialog, &foreign)) << "not the dialog's message";
+}
+
 } // namespace
 } // namespace ep

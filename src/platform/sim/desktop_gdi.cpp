@@ -145,7 +145,13 @@ Hbrush Desktop::State::sysBrush(int index) {
 }
 
 void Desktop::State::fillWindow(Window& w, std::uint32_t rgb) {
-    std::fill(w.surface.begin(), w.surface.end(), rgb);
+    // As through the window's DC: only inside the window region.
+    const GdiObject* region = w.region ? gdiObject(w.region, GdiKind::Region) : nullptr;
+    Insets in = frame(w.style, w.exStyle);
+    for (int y = 0; y < w.surfaceHeight; ++y)
+        for (int x = 0; x < w.surfaceWidth; ++x)
+            if (!region || region->region.contains(x + in.left, y + in.top))
+                w.surface[std::size_t(y) * std::size_t(w.surfaceWidth) + std::size_t(x)] = rgb;
 }
 
 Hdc Desktop::State::beginPaint(Hwnd hwnd, PaintStruct* paint) {

@@ -329,7 +329,7 @@ void Desktop::State::receiveForeign(Window& w, std::uint32_t msg, std::uintptr_t
 }
 
 void Desktop::State::closeForeign(Hwnd hwnd) {
-    if (Window* w = find(hwnd); w && !w->ignoresClose) destroy(hwnd, false);
+    if (Window* w = find(hwnd); w && !w->ignoresClose) destroy(hwnd);
 }
 
 std::intptr_t Desktop::State::defProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
@@ -338,7 +338,7 @@ std::intptr_t Desktop::State::defProc(Hwnd hwnd, std::uint32_t msg, std::uintptr
     if (!w) return 0;
     switch (msg) {
     case WM_CLOSE:
-        destroy(hwnd, true);
+        destroy(hwnd);
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE) send(hwnd, WM_CLOSE, 0, 0);
@@ -545,21 +545,20 @@ void Desktop::State::hide(Hwnd hwnd) {
     }
 }
 
-void Desktop::State::destroy(Hwnd hwnd, bool byProgram) {
+void Desktop::State::destroy(Hwnd hwnd) {
     Window* w = find(hwnd);
     if (!w) return;
-    (void)byProgram;
     if (w->kind != WindowKind::Foreign) send(hwnd, WM_DESTROY, 0, 0);
     if (Window* again = find(hwnd)) {
         std::vector<Hwnd> children = again->children;
         for (Hwnd child : children)
-            destroy(child, byProgram);
+            destroy(child);
     }
     std::vector<Hwnd> owned;
     for (const auto& [h, other] : windows)
         if (other->owner == hwnd) owned.push_back(h);
     for (Hwnd h : owned)
-        destroy(h, byProgram);
+        destroy(h);
     w = find(hwnd);
     if (!w) return;
     if (w->kind != WindowKind::Foreign) send(hwnd, WM_NCDESTROY_, 0, 0);
@@ -811,7 +810,7 @@ Hwnd Desktop::addWindow(const std::string& className, const std::string& title, 
     return hwnd;
 }
 
-void Desktop::closeWindow(Hwnd hwnd) { s_->destroy(hwnd, false); }
+void Desktop::closeWindow(Hwnd hwnd) { s_->destroy(hwnd); }
 
 void Desktop::setIgnoresClose(Hwnd hwnd, bool ignores) {
     if (Window* w = s_->find(hwnd)) w->ignoresClose = ignores;
@@ -1096,7 +1095,7 @@ Hwnd Desktop::CreateWindowExW(std::uint32_t exStyle, const wchar_t* className,
     s_->resizeSurface(*created);
     created->invalid = created->erase = true;
     if (created->kind == WindowKind::Program && s_->send(hwnd, WM_CREATE, 0, 0) == -1) {
-        s_->destroy(hwnd, true);
+        s_->destroy(hwnd);
         return 0;
     }
     created = s_->find(hwnd);
@@ -1110,7 +1109,7 @@ bool Desktop::DestroyWindow(Hwnd hwnd) {
     s_->count("DestroyWindow");
     Window* w = s_->find(hwnd);
     if (!w || w->kind == WindowKind::Foreign) return false; // another thread's window
-    s_->destroy(hwnd, true);
+    s_->destroy(hwnd);
     return true;
 }
 

@@ -12,9 +12,7 @@
 namespace ep::sim {
 
 constexpr std::uint32_t ownProcessId = 1000;
-constexpr std::uint32_t WM_SIZE_ = 0x0005;
 constexpr std::uint32_t WM_SETTEXT_ = 0x000C;
-constexpr std::uint32_t WM_GETTEXT_ = 0x000D;
 constexpr std::uint32_t WM_NCDESTROY_ = 0x0082;
 constexpr int GWL_ID_ = -12;
 constexpr std::uintptr_t WA_INACTIVE_ = 0;
@@ -23,7 +21,6 @@ constexpr std::uintptr_t WA_CLICKACTIVE_ = 2;
 constexpr std::intptr_t MA_ACTIVATE_ = 1;
 constexpr std::intptr_t MA_ACTIVATEANDEAT_ = 2;
 constexpr std::intptr_t MA_NOACTIVATEANDEAT_ = 4;
-constexpr std::uint32_t SWP_FRAMECHANGED_ = 0x0020;
 constexpr std::uint32_t MF_BYPOSITION_ = 0x0400;
 constexpr std::uint32_t MF_GRAYED_ = 0x0001;
 constexpr std::uint32_t MF_DISABLED_ = 0x0002;
@@ -230,7 +227,7 @@ struct Desktop::State {
     bool translate(const Msg& msg);
     void hide(Hwnd hwnd);
 
-    void destroy(Hwnd hwnd, bool byProgram);
+    void destroy(Hwnd hwnd);
     void closeForeign(Hwnd hwnd);
     void minimize(Hwnd hwnd);
     void restore(Hwnd hwnd);

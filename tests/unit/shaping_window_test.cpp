@@ -254,7 +254,8 @@ TEST_F(ShapingTest, RegionObjectsStayFlatOverTenThousandReshapes) {
 }
 
 TEST_F(ShapingTest, MakeTopmostShowsAboveOtherWindowsWithoutMovingOrSizing) {
-    desk.addWindow("Other", "Before", Rect{0, 0, 400, 400});
+    Hwnd typing = desk.addWindow("Other", "Before", Rect{0, 0, 400, 400});
+    desk.activate(typing);
     TestForm& f = form<TestForm>();
     shapeForm(kShapeButtonColumn, f, True);
     const Rect before = desk.windowRect(f.hWnd());
@@ -269,6 +270,7 @@ TEST_F(ShapingTest, MakeTopmostShowsAboveOtherWindowsWithoutMovingOrSizing) {
     EXPECT_EQ(after.top, before.top);
     EXPECT_EQ(after.right, before.right);
     EXPECT_EQ(after.bottom, before.bottom);
+    EXPECT_EQ(desk.foreground(), typing); // the keyboard stays where the user left it
     desk.addWindow("Other", "After", Rect{0, 0, 400, 400});
     EXPECT_EQ(desk.topLevelWindows().front(), f.hWnd());
 }

@@ -17,11 +17,11 @@ sudo_if_needed() {
     if [[ $(id -u) -eq 0 ]]; then "$@"; else sudo "$@"; fi
 }
 
+installed="$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+    awk '$NF == "installed" { print $1 }' || true)"
 missing=()
 for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
+    grep -qx -- "$package" <<<"$installed" || missing+=("$package")
 done
 
 if ((${#missing[@]})); then

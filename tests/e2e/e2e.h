@@ -98,8 +98,13 @@ RECT windowRect(HWND hwnd);
 RECT clientRect(HWND hwnd);
 // The window's region in window coordinates, one rectangle each; nullopt when it has none.
 std::optional<std::vector<RECT>> windowRegion(HWND hwnd);
+// The screen as a person sees it. Under Wine it is read from the X server (about 0.1 s a
+// grab); reads within 100 ms of a grab, with no input sent since, share it. Note that on a
+// bare X server windows stack in the order they were mapped: create the driver's windows
+// before the program's panel where a check reads pixels. CLR_INVALID off the screen.
 COLORREF screenPixel(int x, int y);
-// Saves the whole screen as <screenshot folder>\<name>.bmp.
+// Saves the whole screen in the screenshot folder as <name>.png under Wine (the runner
+// leaves it in build/screenshots) or <name>.bmp on Windows.
 bool saveScreenshot(const std::wstring& name);
 
 // ---- Windows a user has, created in the driver's own process with a pump of their own.

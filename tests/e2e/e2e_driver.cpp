@@ -216,6 +216,21 @@ void sendKey(WORD vk, DWORD flags) {
     screenChanges();
 }
 
+// Scenarios run one at a time, so a panel that exists before one starts was left behind by an
+// earlier run, and its single-instance lock would make every start of this one end at once.
+void endLeftovers() {
+    for (HWND panel : windowsTitled(L"Form1")) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(panel, &processId);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+        if (!process) continue;
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+        note("ended a program left running by an earlier run (process %lu)", processId);
+    }
+}
+
 // A fresh prefix starts its desktop process with the first window; until then the cursor
 // cannot be moved. One window and one cursor move bring everything up.
 int warmup() {
@@ -556,6 +571,7 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     CreateDirectoryW(workArg.c_str(), nullptr);
+    endLeftovers();
     found->second();
     if (!screenshotSaved && !saveScreenshot(scenarioArg)) note("no screenshot could be saved");
     std::printf("%d passed, %d failed\n", passed, failed);

@@ -32,6 +32,7 @@ struct ToolkitState {
     Form* creatingForm = nullptr;
     PictureBox* creatingPictureBox = nullptr;
     std::uintptr_t nextTimerId = 1;
+    Hdc screenInformation = 0; // a memory DC of the display, kept to read its factors
 };
 
 ToolkitState& state() {
@@ -557,6 +558,7 @@ void resetToolkit() {
     s.loaded.clear();
     s.unloaded.clear();
     if (s.applicationWindow) os().DestroyWindow(s.applicationWindow);
+    if (s.screenInformation) os().DeleteDC(s.screenInformation);
     s = ToolkitState{};
 }
 
@@ -570,6 +572,7 @@ void ShowModal(Form& form) {
     Hwnd hwnd = form.hWnd();
     os().ShowWindow(hwnd, SW_SHOW);
     os().SetForegroundWindow(hwnd);
+    if (Hwnd focus = form.initialFocus()) os().SetFocus(focus);
     while (!form.isUnloaded()) {
         Msg msg;
         int got = os().GetMessageW(&msg, 0, 0, 0);
@@ -617,10 +620,12 @@ void PopupMenu(Form& owner, MenuItem& menu) {
 namespace Screen {
 
 namespace {
+// Read from the display on every call; the display-compatible DC it asks is made once and
+// kept for the program's life, so a read costs one call instead of three.
 float twipsPerPixel(int index) {
-    Hdc screen = os().GetDC(0);
-    int dpi = os().GetDeviceCaps(screen, index);
-    os().ReleaseDC(0, screen);
+    auto& s = state();
+    if (!s.screenInformation) s.screenInformation = os().CreateCompatibleDC(0);
+    int dpi = os().GetDeviceCaps(s.screenInformation, index);
     return dpi > 0 ? 1440.0f / static_cast<float>(dpi) : 15.0f;
 }
 } // namespace

@@ -231,6 +231,8 @@ class Form {
     Form(std::string name, FormDesign design);
     // Native child windows (buttons, labels) of forms that have them.
     virtual void createControls() {}
+    // The control that takes the keyboard focus when the form is shown modally.
+    virtual Hwnd initialFocus() const { return 0; }
     // WM_COMMAND from a child control or a dialog key (IDOK, IDCANCEL).
     virtual void onCommand(int id, int code) { (void)id, (void)code; }
     // WM_PAINT after the retained image has been drawn.
@@ -241,6 +243,7 @@ class Form {
     const FormDesign& design() const { return design_; }
 
   private:
+    friend void ShowModal(Form& form);
     void placeWindow();
     void resizeImage();
     void invalidate();

@@ -11,8 +11,6 @@ constexpr const wchar_t* kCopyright = L"Copyright (C) 2026 Edgepad";
 constexpr const wchar_t* kVersion = L"Version 1.2.0";
 constexpr const wchar_t* kProductName = L"Edgepad";
 constexpr int kIconResource = 1;
-// A command the form posts to itself: it arrives once the modal opening has shown the window.
-constexpr int kFocusOkButton = 0x7F00;
 
 FormDesign versionDesign() {
     FormDesign design;
@@ -104,18 +102,13 @@ void frm_Version::createControls() {
 // takes the focus only then, so that Space presses it.
 void frm_Version::Form_Load() {
     os().SetWindowPos(hWnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    os().PostMessageW(hWnd(), WM_COMMAND, kFocusOkButton, 0);
 }
 
 void frm_Version::Command1_Click() { Unload(*this); }
 
 // The button's click, Enter and Space on it arrive as IDOK, Escape as IDCANCEL: all close.
 void frm_Version::onCommand(int id, int code) {
-    if (id == kFocusOkButton) {
-        os().SetFocus(Command1);
-    } else if ((id == IDOK || id == IDCANCEL) && code == static_cast<int>(BN_CLICKED)) {
-        Command1_Click();
-    }
+    if ((id == IDOK || id == IDCANCEL) && code == static_cast<int>(BN_CLICKED)) Command1_Click();
 }
 
 // The etched rule under the name and version, drawn in the order of its three lines: it

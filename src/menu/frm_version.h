@@ -40,6 +40,7 @@ class frm_Version : public Form {
 
   protected:
     void createControls() override;
+    Hwnd initialFocus() const override { return Command1; }
     void onCommand(int id, int code) override;
     void onPaint(Hdc dc) override;
 

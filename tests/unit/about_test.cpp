@@ -136,6 +136,7 @@ TEST_F(AboutTest, EachWayOfClosingItUnloadsIt) {
              d.PostMessageW(about.hWnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
          }},
     };
+    Screen::TwipsPerPixelX(); // the display's information DC lives as long as the program
     const int gdiBefore = desk.liveGdiObjects();
     for (const Way& way : ways) {
         SCOPED_TRACE(way.what);

@@ -341,21 +341,23 @@ class Parser {
     std::vector<Group> groups_;
 };
 
-// SendInput only queues the keys. WaitForInputIdle is the platform's wait for another process
-// to be waiting for input with none pending; a second at most, so that a hung target cannot
-// hang the panel. Windows makes that wait only once per process, so for a target that has been
-// idle before it returns at once.
-void waitForForegroundIdle(Platform& platform) {
+// SendInput only queues the keys. A message sent to the target's thread is answered the next
+// time it looks at its queue, and each look takes at most one queued input message, so one
+// round trip per key event (and one more) outlasts them all. A second at most in total, and
+// no waiting on a hung target.
+void waitForKeysProcessed(Platform& platform, std::size_t keyEvents) {
     const Hwnd foreground = platform.GetForegroundWindow();
     if (!foreground) return;
-    std::uint32_t processId = 0;
-    platform.GetWindowThreadProcessId(foreground, &processId);
-    if (!processId) return;
-    const Handle process =
-        platform.OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, false, processId);
-    if (!process) return;
-    platform.WaitForInputIdle(process, 1000);
-    platform.CloseHandle(process);
+    constexpr std::uint32_t kLimitMs = 1000;
+    const std::uint32_t start = platform.GetTickCount();
+    for (std::size_t round = 0; round <= keyEvents; ++round) {
+        const std::uint32_t elapsed = platform.GetTickCount() - start;
+        if (elapsed >= kLimitMs) return;
+        std::uintptr_t answer = 0;
+        if (!platform.SendMessageTimeoutW(foreground, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                                          kLimitMs - elapsed, &answer))
+            return;
+    }
 }
 
 } // namespace
@@ -379,7 +381,7 @@ bool SendKeys(std::wstring_view keys, bool wait) {
     for (const KeyStroke& stroke : parsed.strokes)
         inputs.push_back(KeyboardInput{stroke.vk, stroke.scan, stroke.flags});
     platform.SendInput(std::uint32_t(inputs.size()), inputs.data());
-    if (wait) waitForForegroundIdle(platform);
+    if (wait) waitForKeysProcessed(platform, inputs.size());
     return true;
 }
 

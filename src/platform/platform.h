@@ -130,6 +130,7 @@ constexpr std::uint32_t WM_MBUTTONDBLCLK = 0x0209;
 constexpr std::uint32_t WM_USER = 0x0400;
 constexpr std::intptr_t MA_NOACTIVATE = 3;
 constexpr std::uint32_t BM_CLICK = 0x00F5;
+constexpr std::uint32_t SMTO_ABORTIFHUNG = 0x0002;
 
 // Mouse-message key state (wParam).
 constexpr std::uintptr_t MK_LBUTTON = 0x0001;
@@ -352,6 +353,10 @@ class Platform {
                                        std::intptr_t lParam) = 0;
     virtual bool PostMessageW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
                               std::intptr_t lParam) = 0;
+    virtual std::intptr_t SendMessageTimeoutW(Hwnd hwnd, std::uint32_t msg,
+                                              std::uintptr_t wParam, std::intptr_t lParam,
+                                              std::uint32_t flags, std::uint32_t timeoutMs,
+                                              std::uintptr_t* result) = 0;
     virtual int GetMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin,
                             std::uint32_t filterMax) = 0;
     virtual bool PeekMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin,

@@ -1125,6 +1125,17 @@ std::intptr_t Desktop::SendMessageW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t
     return s_->send(hwnd, msg, wParam, lParam);
 }
 
+// One thread and no hung programs here: a message to a window that exists is answered at once.
+std::intptr_t Desktop::SendMessageTimeoutW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                                           std::intptr_t lParam, std::uint32_t, std::uint32_t,
+                                           std::uintptr_t* result) {
+    s_->count("SendMessageTimeoutW");
+    if (!windowExists(hwnd)) return 0;
+    const std::intptr_t answer = s_->send(hwnd, msg, wParam, lParam);
+    if (result) *result = static_cast<std::uintptr_t>(answer);
+    return 1;
+}
+
 bool Desktop::PostMessageW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
                            std::intptr_t lParam) {
     s_->count("PostMessageW");

@@ -212,6 +212,9 @@ class Desktop : public Platform {
     bool DestroyWindow(Hwnd hwnd) override;
     std::intptr_t DefWindowProcW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
                                  std::intptr_t lParam) override;
+    std::intptr_t SendMessageTimeoutW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                                      std::intptr_t lParam, std::uint32_t flags,
+                                      std::uint32_t timeoutMs, std::uintptr_t* result) override;
     std::intptr_t SendMessageW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
                                std::intptr_t lParam) override;
     bool PostMessageW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,

@@ -110,6 +110,15 @@ class Win32Platform final : public Platform {
                       std::intptr_t lParam) override {
         return ::PostMessageW(toHwnd(hwnd), msg, wParam, lParam);
     }
+    std::intptr_t SendMessageTimeoutW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                                      std::intptr_t lParam, std::uint32_t flags,
+                                      std::uint32_t timeoutMs, std::uintptr_t* result) override {
+        DWORD_PTR answer = 0;
+        const LRESULT sent = ::SendMessageTimeoutW(toHwnd(hwnd), msg, wParam, lParam, flags,
+                                                   timeoutMs, &answer);
+        if (result) *result = answer;
+        return sent;
+    }
     int GetMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin,
                     std::uint32_t filterMax) override {
         MSG native{};

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds every libFuzzer target under tests/fuzz with clang into build/fuzz and runs each for
 # a bounded time, seeded from its committed corpus tests/fuzz/corpus/<name>/.
-#   tools/fuzz.sh [seconds per target, default 30]
+#   tools/fuzz.sh [seconds per target, default 30] [target ...]   (default: every target)
 # New inputs the fuzzer finds go to build/fuzz/corpus/<name>/, crashes to build/fuzz/; the
 # committed corpus is only read. Exits non-zero on a build failure or a finding.
 set -euo pipefail
 
 seconds="${1:-30}"
+shift || true
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="$root/build/fuzz"
 cxx="${FUZZ_CXX:-/usr/bin/clang++}"
@@ -15,9 +16,13 @@ cmake -S "$root/tests/fuzz" -B "$out" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$out"
 
+targets=("$@")
+if [[ ${#targets[@]} -eq 0 ]]; then
+    for source in "$root"/tests/fuzz/*_fuzz.cpp; do targets+=("$(basename "$source" .cpp)"); done
+fi
+
 status=0
-for source in "$root"/tests/fuzz/*_fuzz.cpp; do
-    name="$(basename "$source" .cpp)"
+for name in "${targets[@]}"; do
     seeds="$root/tests/fuzz/corpus/${name%_fuzz}"
     found="$out/corpus/${name%_fuzz}"
     mkdir -p "$found"

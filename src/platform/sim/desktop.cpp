@@ -644,7 +644,10 @@ bool Desktop::State::requestForeground(Hwnd hwnd) {
 // ---------------------------------------------------------------- time
 
 void Desktop::State::postDueTimers() {
-    for (auto& [key, timer] : timers) {
+    for (auto& entry : timers) {
+        // Named apart, not bound: clang before 16 cannot capture a structured binding.
+        const auto& key = entry.first;
+        auto& timer = entry.second;
         if (timer.due > clock) continue;
         bool pending = std::any_of(queue.begin(), queue.end(), [&](const Msg& m) {
             return m.hwnd == key.first && m.message == WM_TIMER && m.wParam == key.second;

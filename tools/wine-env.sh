@@ -76,6 +76,12 @@ ep_display_up() {
 # every later program starts quickly.
 ep_prefix_up() {
     mkdir -p "$EP_BUILD"
+    # Once Wine's 32-bit half is installed, the wine command starts every program through the
+    # 32-bit loader, which fails even for 64-bit programs in a prefix booted without it (no
+    # syswow64): boot such a prefix again.
+    if [[ -x /usr/lib/wine/wine && ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]]; then
+        rm -f "$WINEPREFIX/.edgepad-ready"
+    fi
     if [[ ! -f "$WINEPREFIX/.edgepad-ready" ]]; then
         ep_log "booting the Wine prefix $WINEPREFIX ..."
         wineserver -k >/dev/null 2>&1 || true

@@ -48,6 +48,11 @@ if [[ -z "${DISPLAY:-}" ]]; then
     done
     for _ in $(seq 50); do [[ -S "/tmp/.X11-unix/X${DISPLAY#:}" ]] && break; sleep 0.1; done
 fi
+# With Wine's 32-bit half installed, a prefix made without it (no syswow64) starts nothing.
+if [[ -x /usr/lib/wine/wine && -d "$WINEPREFIX" && ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]]; then
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+fi
 if [[ ! -d "$WINEPREFIX/drive_c" ]]; then
     wine wineboot -i </dev/null >"$out/wineboot.log" 2>&1
 fi

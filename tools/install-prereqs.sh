@@ -11,17 +11,26 @@ packages=(
     # Wine's X11 driver loads these X extensions at run time; they are only recommended.
     libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3
     fonts-ipafont-gothic fonts-ipafont-mincho locales
+    # The 32-bit build: Wine's 32-bit half runs it. The release package: zip, and pefile to
+    # read the executables' resources.
+    g++-mingw-w64-i686 wine32:i386 zip python3-pefile
 )
 
 sudo_if_needed() {
     if [[ $(id -u) -eq 0 ]]; then "$@"; else sudo "$@"; fi
 }
 
+# wine32 comes from Debian's i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "adding the i386 architecture"
+    sudo_if_needed dpkg --add-architecture i386
+fi
+
 installed="$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
     awk '$NF == "installed" { print $1 }' || true)"
 missing=()
 for package in "${packages[@]}"; do
-    grep -qx -- "$package" <<<"$installed" || missing+=("$package")
+    grep -qx -- "${package%:i386}" <<<"$installed" || missing+=("$package")
 done
 
 if ((${#missing[@]})); then

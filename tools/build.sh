@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds the CMake presets: host (logic and unit tests), windows
-# (edgepad.exe, the Wine test driver and the benchmarks), or both.
-#   tools/build.sh [host|windows|all]      (default: all)
+# (edgepad.exe, the Wine test driver and the benchmarks), windows32 (the 32-bit edgepad.exe),
+# or all of them.
+#   tools/build.sh [host|windows|windows32|all]      (default: all)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -9,9 +10,10 @@ which="${1:-all}"
 case "$which" in
 host) presets=(host) ;;
 windows) presets=(windows) ;;
-all) presets=(windows host) ;;
+windows32) presets=(windows32) ;;
+all) presets=(windows windows32 host) ;;
 *)
-    echo "usage: tools/build.sh [host|windows|all]" >&2
+    echo "usage: tools/build.sh [host|windows|windows32|all]" >&2
     exit 2
     ;;
 esac

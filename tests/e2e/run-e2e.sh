@@ -11,10 +11,13 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../tools/wine-env.sh"
 
 windows_dir="${EDGEPAD_WINDOWS_DIR:-$EP_BUILD/windows}"
 driver="$windows_dir/e2e_driver.exe"
-program="$windows_dir/edgepad.exe"
-work="$EP_BUILD/e2e-work"
-screenshots="$EP_BUILD/screenshots"
-logs="$EP_BUILD/e2e-logs"
+# EDGEPAD_PROGRAM names another build of the program (the 32-bit one) for the same driver; its
+# work folder, logs and screenshots are kept apart under names ending in EDGEPAD_E2E_SUFFIX.
+program="${EDGEPAD_PROGRAM:-$windows_dir/edgepad.exe}"
+suffix="${EDGEPAD_E2E_SUFFIX:-}"
+work="$EP_BUILD/e2e-work$suffix"
+screenshots="$EP_BUILD/screenshots$suffix"
+logs="$EP_BUILD/e2e-logs$suffix"
 mkdir -p "$work" "$screenshots" "$logs"
 
 require() {

@@ -683,7 +683,60 @@ bool Dir(const std::wstring& path) {
                           FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
+namespace {
+
+// The platform's loader maps a bitmap file and reads as many bytes as its headers declare, so
+// a file cut short is read past its end (under Wine the process faults). A file is handed to
+// it only when it holds everything its headers promise.
+bool bitmapFileComplete(const std::wstring& path) {
+    const Handle file = os().CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE || file == 0) return false;
+    unsigned char head[54] = {};
+    std::uint32_t read = 0;
+    std::int64_t size = 0;
+    const bool ok = os().ReadFile(file, head, sizeof head, &read) && os().GetFileSizeEx(file, &size);
+    os().CloseHandle(file);
+    if (!ok || read < 26 || head[0] != 'B' || head[1] != 'M') return false;
+    auto u16 = [&](int at) { return std::uint32_t(head[at] | (head[at + 1] << 8)); };
+    auto u32 = [&](int at) { return u16(at) | (u16(at + 2) << 16); };
+
+    const std::int64_t offBits = u32(10);
+    const std::int64_t headerSize = u32(14);
+    std::int64_t width = 0, height = 0, bitCount = 0, compression = 0, sizeImage = 0, colours = 0;
+    if (headerSize == 12) { // the old core header: 16-bit sizes, three-byte palette entries
+        width = u16(18);
+        height = std::int16_t(u16(20));
+        bitCount = u16(24);
+    } else {
+        if (headerSize < 40 || read < 54) return false;
+        width = std::int32_t(u32(18));
+        height = std::int32_t(u32(22));
+        bitCount = u16(28);
+        compression = u32(30);
+        sizeImage = u32(34);
+        colours = u32(46);
+    }
+    if (height < 0) height = -height;
+    if (width <= 0 || height == 0 || bitCount == 0 || bitCount > 32) return false;
+
+    std::int64_t palette = 0;
+    if (bitCount <= 8) palette = (colours ? colours : std::int64_t(1) << bitCount) * (headerSize == 12 ? 3 : 4);
+    constexpr std::int64_t biRgb = 0, biBitfields = 3;
+    if (compression == biBitfields && headerSize == 40) palette += 12;
+    std::int64_t pixels = sizeImage;
+    if (compression == biRgb || compression == biBitfields) {
+        const std::int64_t stride = (width * bitCount + 31) / 32 * 4;
+        if (height > size / stride) return false;
+        pixels = stride * height;
+    }
+    const std::int64_t start = std::max(offBits, 14 + headerSize + palette);
+    return start <= size && pixels <= size - start;
+}
+
+} // namespace
+
 Picture LoadPicture(const std::wstring& path, int maxWidth, int maxHeight) {
+    if (!bitmapFileComplete(path)) return {};
     Handle loaded = os().LoadImageW(path.c_str(), IMAGE_BITMAP, 0, 0,
                                     LR_LOADFROMFILE | LR_CREATEDIBSECTION);
     if (!loaded) return {};

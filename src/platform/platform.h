@@ -329,6 +329,10 @@ constexpr std::uint32_t FILE_ATTRIBUTE_SYSTEM = 0x04;
 constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr std::uint32_t FILE_ATTRIBUTE_DEVICE = 0x40;
 constexpr std::uint32_t ERROR_ALREADY_EXISTS = 183;
+constexpr std::uint32_t GENERIC_READ = 0x80000000;
+constexpr std::uint32_t FILE_SHARE_READ = 0x00000001;
+constexpr std::uint32_t OPEN_EXISTING = 3;
+constexpr Handle INVALID_HANDLE_VALUE = -1;
 constexpr std::uint32_t CP_ACP = 0;
 constexpr std::uint32_t SYNCHRONIZE = 0x00100000;
 constexpr std::uint32_t PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
@@ -464,6 +468,13 @@ class Platform {
     virtual std::uint32_t GetTickCount() = 0;
     virtual std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) = 0;
     virtual std::uint32_t GetFileAttributesW(const wchar_t* path) = 0;
+    // CreateFileW with no security attributes, normal attributes and no template;
+    // INVALID_HANDLE_VALUE when the file cannot be opened.
+    virtual Handle CreateFileW(const wchar_t* path, std::uint32_t access, std::uint32_t shareMode,
+                               std::uint32_t creationDisposition) = 0;
+    virtual bool ReadFile(Handle file, void* buffer, std::uint32_t count,
+                          std::uint32_t* bytesRead) = 0;
+    virtual bool GetFileSizeEx(Handle file, std::int64_t* size) = 0;
     virtual Handle CreateMutexW(bool initialOwner, const wchar_t* name) = 0;
     virtual std::uint32_t GetLastError() = 0;
     virtual Handle OpenProcess(std::uint32_t access, bool inherit, std::uint32_t processId) = 0;

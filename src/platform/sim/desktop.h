@@ -318,6 +318,11 @@ class Desktop : public Platform {
     std::uint32_t GetTickCount() override;
     std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) override;
     std::uint32_t GetFileAttributesW(const wchar_t* path) override;
+    Handle CreateFileW(const wchar_t* path, std::uint32_t access, std::uint32_t shareMode,
+                       std::uint32_t creationDisposition) override;
+    bool ReadFile(Handle file, void* buffer, std::uint32_t count,
+                  std::uint32_t* bytesRead) override;
+    bool GetFileSizeEx(Handle file, std::int64_t* size) override;
     Handle CreateMutexW(bool initialOwner, const wchar_t* name) override;
     std::uint32_t GetLastError() override;
     Handle OpenProcess(std::uint32_t access, bool inherit, std::uint32_t processId) override;

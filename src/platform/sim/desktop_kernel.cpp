@@ -502,12 +502,59 @@ std::uint32_t Desktop::GetFileAttributesW(const wchar_t* path) {
     return attributes;
 }
 
+// Files open for reading only: the program reads, it never writes through a handle.
+Handle Desktop::CreateFileW(const wchar_t* path, std::uint32_t access, std::uint32_t,
+                            std::uint32_t creationDisposition) {
+    s_->count("CreateFileW");
+    std::error_code ec;
+    const std::filesystem::path file = path ? s_->hostPath(path) : std::filesystem::path();
+    if (!path || access != GENERIC_READ || creationDisposition != OPEN_EXISTING ||
+        !std::filesystem::is_regular_file(file, ec)) {
+        s_->lastError = 2; // ERROR_FILE_NOT_FOUND
+        return INVALID_HANDLE_VALUE;
+    }
+    Handle handle = s_->newHandle();
+    s_->kernel[handle] = KernelObject{false, L"", file, 0};
+    return handle;
+}
+
+bool Desktop::ReadFile(Handle file, void* buffer, std::uint32_t count, std::uint32_t* bytesRead) {
+    s_->count("ReadFile");
+    if (bytesRead) *bytesRead = 0;
+    auto found = s_->kernel.find(file);
+    if (found == s_->kernel.end() || found->second.file.empty() || (!buffer && count)) {
+        s_->lastError = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    std::ifstream in(found->second.file, std::ios::binary);
+    in.seekg(std::streamoff(found->second.position));
+    in.read(static_cast<char*>(buffer), std::streamsize(count));
+    const auto read = std::uint32_t(std::max<std::streamsize>(in.gcount(), 0));
+    found->second.position += read;
+    if (bytesRead) *bytesRead = read;
+    return true;
+}
+
+bool Desktop::GetFileSizeEx(Handle file, std::int64_t* size) {
+    s_->count("GetFileSizeEx");
+    auto found = s_->kernel.find(file);
+    std::error_code ec;
+    if (found == s_->kernel.end() || found->second.file.empty()) {
+        s_->lastError = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    const auto bytes = std::filesystem::file_size(found->second.file, ec);
+    if (ec) return false;
+    if (size) *size = std::int64_t(bytes);
+    return true;
+}
+
 Handle Desktop::CreateMutexW(bool, const wchar_t* name) {
     s_->count("CreateMutexW");
     // Only another process holds the name: a test that starts the program again on the same
     // desktop plays a new process, whose mutexes start afresh.
     Handle handle = s_->newHandle();
-    s_->kernel[handle] = KernelObject{true, name ? name : L""};
+    s_->kernel[handle] = KernelObject{true, name ? name : L"", {}, 0};
     s_->lastError = name && s_->otherInstance ? ERROR_ALREADY_EXISTS : 0;
     return handle;
 }
@@ -527,7 +574,7 @@ Handle Desktop::OpenProcess(std::uint32_t, bool, std::uint32_t processId) {
         return 0;
     }
     Handle handle = s_->newHandle();
-    s_->kernel[handle] = KernelObject{false, L""};
+    s_->kernel[handle] = KernelObject{false, L"", {}, 0};
     return handle;
 }
 

@@ -112,6 +112,8 @@ struct TimerModel {
 struct KernelObject {
     bool mutex = false;
     std::wstring name;
+    std::filesystem::path file; // an open file for reading, else empty
+    std::uint64_t position = 0;
 };
 
 struct Desktop::State {

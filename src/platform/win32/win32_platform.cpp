@@ -405,6 +405,24 @@ class Win32Platform final : public Platform {
     std::uint32_t GetFileAttributesW(const wchar_t* path) override {
         return ::GetFileAttributesW(path);
     }
+    Handle CreateFileW(const wchar_t* path, std::uint32_t access, std::uint32_t shareMode,
+                       std::uint32_t creationDisposition) override {
+        return from(::CreateFileW(path, access, shareMode, nullptr, creationDisposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+    bool ReadFile(Handle file, void* buffer, std::uint32_t count,
+                  std::uint32_t* bytesRead) override {
+        DWORD read = 0;
+        const BOOL ok = ::ReadFile(as<HANDLE>(file), buffer, count, &read, nullptr);
+        if (bytesRead) *bytesRead = read;
+        return ok;
+    }
+    bool GetFileSizeEx(Handle file, std::int64_t* size) override {
+        LARGE_INTEGER native{};
+        const BOOL ok = ::GetFileSizeEx(as<HANDLE>(file), &native);
+        if (size) *size = native.QuadPart;
+        return ok;
+    }
     Handle CreateMutexW(bool initialOwner, const wchar_t* name) override {
         return from(::CreateMutexW(nullptr, initialOwner, name));
     }

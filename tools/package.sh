@@ -17,7 +17,7 @@ if [[ -z "$version" ]]; then
     exit 1
 fi
 
-# Same bytes from the same commit: every file carries the commit's time.
+# Every entry carries the commit's time, not the moment of packing.
 stamp="$(git log -1 --format=%ct 2>/dev/null || date +%s)"
 
 mkdir -p dist

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Size on disk and start-up time of edgepad.exe beside a minimal resident Win32 program (one
 # window, one 100 ms timer), built the same way and run under the same Wine. Prints figures
-# and asserts nothing.
+# and asserts nothing. Also the memory of each, resident and idle, just after start-up and
+# BENCH_MEMORY_SECONDS later (default 60).
 #   tools/bench.sh [runs]      (default 10)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 runs="${1:-10}"
+memorySeconds="${BENCH_MEMORY_SECONDS:-60}"
 tools/build.sh windows >/dev/null
 
 source tools/wine-env.sh
@@ -20,13 +22,20 @@ mkdir -p "$work"
 cp "$EP_BUILD/windows/edgepad.exe" "$EP_BUILD/windows/bench_reference.exe" "$work/"
 bench="$EP_BUILD/windows/bench_startup.exe"
 
-startup() { # program title -> "median min max runs window-median visible-median"
-    wine "$bench" "$(ep_winpath "$work/$1")" "$2" "$runs" </dev/null 2>"$work/$1.log" |
-        tr -d '\r' | awk '/^median/ { print $2, $4, $6, $8, $10, $12 }'
+# program title -> "median min max runs window-median visible-median ws private later-ws
+# later-private" (milliseconds, then KB)
+startup() {
+    wine "$bench" "$(ep_winpath "$work/$1")" "$2" "$runs" "$memorySeconds" </dev/null \
+        2>"$work/$1.log" | tr -d '\r' | awk '
+        /^median/ { t = $2 " " $4 " " $6 " " $8 " " $10 " " $12 }
+        /^memory/ { m = $3 " " $5 " " $7 " " $9 }
+        END { print t, (m == "" ? "- - - -" : m) }'
 }
 
-read -r ep_median ep_min ep_max ep_runs ep_window ep_visible < <(startup edgepad.exe Form1)
-read -r ref_median ref_min ref_max ref_runs ref_window ref_visible < <(startup bench_reference.exe Reference)
+read -r ep_median ep_min ep_max ep_runs ep_window ep_visible ep_ws ep_private ep_ws2 ep_private2 \
+    < <(startup edgepad.exe Form1)
+read -r ref_median ref_min ref_max ref_runs ref_window ref_visible ref_ws ref_private ref_ws2 \
+    ref_private2 < <(startup bench_reference.exe Reference)
 ep_wine_down
 
 ep_size=$(stat -c %s "$work/edgepad.exe")
@@ -45,3 +54,8 @@ row "  window created, median (ms)" "$ep_window" "$ref_window" \
 row "  window shown, median (ms)" "$ep_visible" "$ref_visible" \
     "$(ratio "$ep_visible" "$ref_visible")"
 row "  runs" "$ep_runs" "$ref_runs" ""
+row "memory after start-up: working set (KB)" "$ep_ws" "$ref_ws" "$(ratio "$ep_ws" "$ref_ws")"
+row "  private bytes (KB)" "$ep_private" "$ref_private" "$(ratio "$ep_private" "$ref_private")"
+row "memory ${memorySeconds} s later: working set (KB)" "$ep_ws2" "$ref_ws2" \
+    "$(ratio "$ep_ws2" "$ref_ws2")"
+row "  private bytes (KB)" "$ep_private2" "$ref_private2" "$(ratio "$ep_private2" "$ref_private2")"

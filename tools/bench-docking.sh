@@ -157,21 +157,44 @@ labels=(a b b2 c)
 declare -A what=([a]="(a) over the desktop" [b]="(b) in the strip beside the panel"
                  [b2]="(b') on the docked panel" [c]="(c) served window, outside the strip")
 
+# The process of our prefix that runs the Windows program named $1. With Wine's 32-bit half
+# installed, the wine command starts a 64-bit program through start.exe in a process of its
+# own, so the launcher's process id is not the program's.
+programPid() {
+    local name=$1 pid
+    for pid in $(pgrep -f -- "$name"); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" ||
+            continue
+        tr '\0' '\n' <"/proc/$pid/cmdline" 2>/dev/null | head -n 1 | grep -q -- "\\\\$name\$" ||
+            continue
+        echo "$pid"
+        return
+    done
+}
+
 run() {
     local name=$1 program=$2
     # Idle first, so that the strip entry docks.
     xdotool mousemove "$desktopX" "$desktopY"
     wine "$program" >/dev/null 2>&1 &
-    local pid=$!
-    started+=("$pid")
+    local launcher=$!
+    started+=("$launcher")
     sleep 4
+    local pid
+    pid="$(programPid "$(basename "$program")")"
+    if [[ -z "$pid" ]]; then
+        echo "(no process of $(basename "$program") found: its own CPU counts as 0)" >&2
+        pid=$launcher
+    fi
+    started+=("$pid")
     # Three seconds to settle: parking can hold the program up to two seconds (see below).
     cost[$name,a]=$(phase "$pid" "$desktopX" "$desktopY" 3)
     cost[$name,b]=$(phase "$pid" "$besideX" "$stripY" 3)
     cost[$name,b2]=$(phase "$pid" "$panelX" "$panelY" 3)
     cost[$name,c]=$(phase "$pid" "$outsideX" "$outsideY" 3)
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    kill "$pid" "$launcher" 2>/dev/null || true
+    wait "$launcher" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 }
 
 echo "== CPU per 100 ms under Wine (one tick of the poll), $seconds s per phase, in microseconds"

@@ -154,6 +154,28 @@ TEST_F(HostileTest, AnUnwritableFileOrFolderRunsOnTheValuesHeld) {
     EXPECT_TRUE(again.Timer1.Enabled());
 }
 
+TEST_F(HostileTest, TheMenuSwitchTurnsInMemoryWhenTheFileRefusesTheWrite) {
+    const std::string bytes = "[DATA]\r\nUSER_COMMAND=ab\r\nUSER_COMMAND_ON=1\r\n";
+    writeHostFile(settingsFile(), bytes);
+    desktop.setReadOnly(L"C:\\Tools\\edgepad.ini", true);
+    start();
+    ASSERT_EQ(panelCells(), 4);
+    auto chooseSwitch = [&] {
+        desktop.onPopupMenu = [](const sim::MenuRecord& menu) { return menu.items.at(0).id; };
+        const Rect r = panelRect();
+        desktop.click(vbRightButton, r.left + 8, r.top + 7);
+    };
+    for (const int cells : {3, 4}) {
+        dockAt(200, 300);
+        chooseSwitch();
+        EXPECT_EQ(form<frmMenu>().uc.Checked(), cells == 4);
+        EXPECT_EQ(readHostFile(settingsFile()), bytes);
+        dockAt(200, 300);
+        EXPECT_EQ(panelCells(), cells);
+    }
+    EXPECT_TRUE(panel().Timer1.Enabled());
+}
+
 // ---- Folders the program runs from ------------------------------------------------------
 
 TEST_F(HostileTest, ADriveRootAndAJapaneseFolderKeepTheSettingsBesideTheProgram) {
@@ -293,6 +315,24 @@ TEST_F(HostileTest, ASecondScreenToTheRightShowsTheParkedPanelAtItsLeftEdge) {
     at(0, 0);
     EXPECT_EQ(panelRect().left, -1);
     EXPECT_EQ(panel().panelMode, L"E");
+}
+
+TEST_F(HostileTest, AFileManagerOnAScreenToTheLeftIsServedAtItsNegativeEdge) {
+    desktop.addMonitor(Rect{-1280, 0, 0, 1024});
+    const Hwnd left = desktop.addWindow("CabinetWClass", "Left", Rect{-1000, 100, -400, 600}, 0,
+                                        WS_VISIBLE | WS_POPUP);
+    desktop.addWindow("SysTreeView32", "", Rect{-1000, 130, -800, 600}, left, kChild);
+    desktop.setIgnoresClose(left, true);
+    start();
+    dockAt(-1000, 300);
+    EXPECT_EQ(panelRect().top, 300 - 3 * kPitchPx / 2);
+    pressCell(2);
+    EXPECT_EQ(desktop.keysReceivedBy(left).size(), 4u);
+    at(-1000 + 30, 300); // the strip's right edge is outside it
+    EXPECT_EQ(panelRect().left, 1280);
+    at(-1, 0); // left of the exit corner, on the other screen
+    EXPECT_EQ(panelRect().left, 1280);
+    EXPECT_TRUE(desktop.keysReceivedBy(notes).empty());
 }
 
 } // namespace

@@ -572,6 +572,7 @@ E2E_SCENARIO(hostile_user_button) {
                 note("no listener for the X bell here (python3 and libX11 with XKB): the beep "
                      "goes unchecked");
             stillRunning(edgepad, panel, "rejected key string");
+            check(readFile(iniBeside(exe)) == settingsWith("{ab", "1"), "the file is unchanged");
         }
     }
 
@@ -627,6 +628,8 @@ E2E_SCENARIO(hostile_user_button) {
             else
                 check(centre == kFace && screenPixel(200 + 5, 150 + 52) == kBlack,
                       "the fourth cell keeps the ring");
+            check(readFile(iniBeside(exe)) == settingsWith("%( n)", "1"),
+                  "the settings file is unchanged");
         }
         edgepad.kill();
         if (c.kind == 2) check(DeleteFileW(picture.c_str()) != FALSE, "the huge picture is deleted");
@@ -753,4 +756,5 @@ E2E_SCENARIO(hostile_served_windows) {
             stillRunning(edgepad, panel, "closed window");
         }
     }
+    check(readFile(iniBeside(exe)) == settingsWith("x", "1"), "the settings file is unchanged");
 }

@@ -8,9 +8,9 @@
 namespace ep {
 namespace {
 
-using testing::ProgramTest;
 using mod_RGN_UserFunction::readIniValue;
 using mod_RGN_UserFunction::writeIniValue;
+using testing::ProgramTest;
 
 class SettingsTest : public ProgramTest {};
 
@@ -41,6 +41,19 @@ TEST_F(SettingsTest, LongValuesAreCutAt510Bytes) {
     std::wstring read = readIniValue(L"DATA", L"USER_COMMAND");
     ASSERT_EQ(read.size(), 510u);
     EXPECT_EQ(read.back(), L'z');
+
+    // The cut comes first, the trim after it: spaces that end up last go too.
+    value = std::string(505, 'b') + "     " + std::string(90, 'c');
+    writeHostFile(settingsFile(), "[DATA]\r\nUSER_COMMAND=" + value + "\r\n");
+    EXPECT_EQ(readIniValue(L"DATA", L"USER_COMMAND"), std::wstring(505, L'b'));
+}
+
+TEST_F(SettingsTest, SpacesThePlatformKeepsAreTrimmedByTheRead) {
+    // Quotes keep their spaces through the platform's own trimming; the read still drops them.
+    writeHostFile(settingsFile(),
+                  "[DATA]\r\nUSER_COMMAND_ON=\"  1 \"\r\nUSER_COMMAND=\" %( n) \"\r\n");
+    EXPECT_EQ(readIniValue(L"DATA", L"USER_COMMAND_ON"), L"1");
+    EXPECT_EQ(readIniValue(L"DATA", L"USER_COMMAND"), L"%( n)");
 }
 
 TEST_F(SettingsTest, AWriteReplacesOnlyItsOwnLine) {
@@ -48,7 +61,8 @@ TEST_F(SettingsTest, AWriteReplacesOnlyItsOwnLine) {
     writeIniValue(L"DATA", L"USER_COMMAND_ON", L"1");
     writeIniValue(L"DATA", L"USER_COMMAND_ON", L"0");
     writeIniValue(L"DATA", L"USER_COMMAND_ON", L"1");
-    EXPECT_EQ(readHostFile(settingsFile()), "[DATA]\r\nUSER_COMMAND=ab{ENTER}\r\nUSER_COMMAND_ON=1\r\n");
+    EXPECT_EQ(readHostFile(settingsFile()),
+              "[DATA]\r\nUSER_COMMAND=ab{ENTER}\r\nUSER_COMMAND_ON=1\r\n");
 }
 
 TEST_F(SettingsTest, TheFileIsNamedAfterTheExecutableWhereverItLies) {

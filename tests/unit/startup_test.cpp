@@ -2,6 +2,7 @@
 #include "menu/frm_menu.h"
 #include "panel/form1.h"
 #include "program_fixture.h"
+#include "shaping/shaping.h"
 
 #include <string>
 
@@ -57,7 +58,10 @@ TEST_F(StartupTest, ASecondInstanceEndsAtOnceTouchingNothing) {
     desktop.setOtherInstanceRunning(true);
     EXPECT_THROW(start(), sim::ProgramEnded);
     EXPECT_FALSE(std::filesystem::exists(settingsFile()));
-    for (Hwnd window : desktop.topLevelWindows()) EXPECT_FALSE(os().IsWindowVisible(window));
+    EXPECT_EQ(desktop.callCounts()["GetPrivateProfileStringA"], 0u) << "no setting is even read";
+    EXPECT_TRUE(desktop.messageBoxes.empty());
+    for (Hwnd window : desktop.topLevelWindows())
+        EXPECT_FALSE(os().IsWindowVisible(window));
 
     writeHostFile(settingsFile(), "[DATA]\r\nUSER_COMMAND_ON=\r\n");
     resetToolkit();
@@ -88,7 +92,8 @@ TEST_F(StartupTest, TheUserButtonSwitchSetsThePanelHeight) {
 TEST_F(StartupTest, AnEmptySwitchIsSeededWithoutLosingACustomKeyString) {
     writeHostFile(settingsFile(), "[DATA]\r\nUSER_COMMAND=ab{ENTER}\r\nUSER_COMMAND_ON=  \r\n");
     Form1& panel = start();
-    EXPECT_EQ(readHostFile(settingsFile()), "[DATA]\r\nUSER_COMMAND=ab{ENTER}\r\nUSER_COMMAND_ON=0\r\n");
+    EXPECT_EQ(readHostFile(settingsFile()),
+              "[DATA]\r\nUSER_COMMAND=ab{ENTER}\r\nUSER_COMMAND_ON=0\r\n");
     EXPECT_EQ(panel.userCommand, L"ab{ENTER}");
     EXPECT_FALSE(form<frmMenu>().uc.Checked());
 }
@@ -96,9 +101,23 @@ TEST_F(StartupTest, AnEmptySwitchIsSeededWithoutLosingACustomKeyString) {
 TEST_F(StartupTest, AnEmptyKeyStringIsSeededAndTypedFromTheFirstStart) {
     writeHostFile(settingsFile(), "[DATA]\r\nUSER_COMMAND_ON=1\r\n");
     Form1& panel = start();
-    EXPECT_EQ(readHostFile(settingsFile()), "[DATA]\r\nUSER_COMMAND_ON=1\r\nUSER_COMMAND=%( n)\r\n");
+    EXPECT_EQ(readHostFile(settingsFile()),
+              "[DATA]\r\nUSER_COMMAND_ON=1\r\nUSER_COMMAND=%( n)\r\n");
     EXPECT_EQ(panel.userCommand, L"%( n)");
     EXPECT_TRUE(form<frmMenu>().uc.Checked());
+}
+
+TEST_F(StartupTest, AShapeThatCannotBeBuiltEndsTheStartBeforeAnythingIsWritten) {
+    mod_RGN_Data::fillRgnShapeTables();
+    mod_RGN_Data::rgnTablesFilled = -1;
+    mod_RGN_Data::rgnShapeTable[kShapeButtonColumn].dwSize = 0; // no longer region data
+    EXPECT_THROW(start(), sim::ProgramEnded);
+    mod_RGN_Data::fillRgnShapeTables();
+
+    ASSERT_EQ(desktop.messageBoxes.size(), 1u);
+    EXPECT_EQ(desktop.messageBoxes[0].text, L"It failed in reading of region data.");
+    EXPECT_FALSE(std::filesystem::exists(settingsFile()));
+    EXPECT_EQ(desktop.callCounts()["WritePrivateProfileStringA"], 0u);
 }
 
 class UserPictureTest : public StartupTest {
@@ -141,7 +160,8 @@ TEST_F(UserPictureTest, AHiddenOrBrokenPictureLeavesTheRing) {
 }
 
 TEST_F(UserPictureTest, OnlyThePartThatCanShowIsKept) {
-    writeHostFile(pictureFile(), makeBmp(400, 300, std::vector<std::uint32_t>(400 * 300, 0x123456)));
+    writeHostFile(pictureFile(),
+                  makeBmp(400, 300, std::vector<std::uint32_t>(400 * 300, 0x123456)));
     Form1& panel = start();
     EXPECT_EQ(panel.Picture1.picture().width(), 17);
     EXPECT_EQ(panel.Picture1.picture().height(), 17);

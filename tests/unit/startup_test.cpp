@@ -153,6 +153,17 @@ TEST_F(UserPictureTest, AHiddenOrBrokenPictureLeavesTheRing) {
     resetToolkit();
 
     desktop.setHidden(L"C:\\Tools\\userbutton.bmp", false);
+    desktop.setSystem(L"C:\\Tools\\userbutton.bmp", true);
+    EXPECT_EQ(userButtonPixel(start(), 8, 8), ring) << "a system file counts as absent";
+    resetToolkit();
+    desktop.setSystem(L"C:\\Tools\\userbutton.bmp", false);
+
+    std::filesystem::remove(pictureFile());
+    std::filesystem::create_directories(pictureFile());
+    EXPECT_EQ(userButtonPixel(start(), 8, 8), ring) << "a folder of that name is no picture";
+    resetToolkit();
+    std::filesystem::remove(pictureFile());
+
     writeHostFile(pictureFile(), "BM not really a bitmap");
     Form1& panel = start();
     EXPECT_EQ(userButtonPixel(panel, 8, 8), ring);

@@ -1,6 +1,7 @@
 // Screen units and the cursor in twips, at 96 and at 120 dots per inch.
 #include "frame/text.h"
 #include "frame/units.h"
+#include "panel/form1.h"
 #include "program_fixture.h"
 
 namespace ep {
@@ -69,9 +70,18 @@ TEST_F(UnitsTest, AFailedCursorReadGivesTheTopLeftCorner) {
 }
 
 TEST_F(UnitsTest, YieldAndSleepRunsPendingEventsThenSleeps) {
+    Form1& panel = form<Form1>();
+    std::vector<std::uint32_t> handled;
+    panel.Picture1.MouseDown = [&](int, int, float, float) { handled.push_back(desktop.now()); };
+    os().PostMessageW(panel.Picture1.hWnd(), WM_LBUTTONDOWN, 0, 0);
+
     std::uint32_t start = desktop.now();
     yieldAndSleep(200);
     EXPECT_GE(desktop.now() - start, 200u);
+    ASSERT_EQ(handled.size(), 1u);
+    EXPECT_EQ(handled[0], start) << "the pending press runs before the sleep";
+    // Nothing runs during the sleep itself: the tick that fell due meanwhile waits.
+    EXPECT_EQ(desktop.queuedMessages(), 1u);
 }
 
 TEST(TextTest, ValTakesTheLeadingNumber) {

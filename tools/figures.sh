@@ -3,23 +3,26 @@
 # figures, and prints the README's table of measured figures from their output. Each
 # benchmark's full output is kept in build/figures/. Prints figures, asserts nothing; takes
 # about a quarter of an hour.
-#   tools/figures.sh
+#   tools/figures.sh            run the benchmarks, then print the table
+#   tools/figures.sh --table    print the table from the last run's output only
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 out=build/figures
 mkdir -p "$out"
-tools/build.sh all >"$out/build.log" 2>&1 || {
-    echo "the build failed (see $out/build.log)" >&2
-    exit 1
-}
-
-echo "running tools/bench.sh ..." >&2
-tools/bench.sh >"$out/startup.txt" 2>"$out/startup.err" || true
-echo "running tools/bench-docking.sh ..." >&2
-tools/bench-docking.sh >"$out/docking.txt" 2>"$out/docking.err" || true
-echo "running tools/bench-buttons.sh ..." >&2
-tools/bench-buttons.sh >"$out/buttons.txt" 2>"$out/buttons.err" || true
+if [[ "${1:-}" != --table ]]; then
+    tools/build.sh all >"$out/build.log" 2>&1 || {
+        echo "the build failed (see $out/build.log)" >&2
+        exit 1
+    }
+    echo "running tools/bench.sh ..." >&2
+    tools/bench.sh >"$out/startup.txt" 2>"$out/startup.err" || true
+    echo "running tools/bench-docking.sh ..." >&2
+    tools/bench-docking.sh >"$out/docking.txt" 2>"$out/docking.err" || true
+    echo "running tools/bench-buttons.sh ..." >&2
+    tools/bench-buttons.sh >"$out/buttons.txt" 2>"$out/buttons.err" || true
+    date -u +%Y-%m-%d >"$out/date"
+fi
 
 # The edgepad and reference columns of a row of tools/bench.sh, found by its label.
 startup_row() {
@@ -28,7 +31,7 @@ startup_row() {
 }
 # A CPU row of tools/bench-docking.sh: the totals of edgepad and the reference, and the ratio.
 cpu_row() {
-    awk -v label="$1" 'index($0, label) == 1 {
+    awk -v label="$1" '/^== CPU per/ { cpu = 1 } cpu && index($0, label) == 1 {
         n = split($0, part, "=")
         split(part[2], a, " "); split(part[3], b, " ")
         print a[1], b[1], $NF; exit }' "$out/docking.txt"
@@ -67,7 +70,7 @@ read -r cpu_c_ep cpu_c_ref cpu_c_ratio < <(cpu_row "(c) served window")
 read -r dock_x_median dock_x_p95 < <(latency_after "bare X display")
 read -r dock_v_median dock_v_p95 < <(latency_after "virtual desktop")
 
-echo "Measured $(date -u +%Y-%m-%d) under Wine ($(wine --version 2>/dev/null || echo wine)) on Xvfb" \
+echo "Measured $(cat "$out/date" 2>/dev/null || date -u +%Y-%m-%d) under Wine ($(wine --version 2>/dev/null || echo wine)) on Xvfb" \
     "(1280 x 1024), $(nproc) CPUs ($(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo))," \
     "by tools/figures.sh."
 echo

@@ -6,7 +6,10 @@
 #include "program_fixture.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ep {
@@ -312,6 +315,99 @@ TEST_F(StartupStripTest, ThirdRowOnlySwitchesTheForeground) {
     pressAt(vbLeftButton, Point{r.left + 8, r.top + 31});
     EXPECT_EQ(allKeys(), "");
     EXPECT_EQ(desktop.foreground(), files);
+}
+
+// ---- When the panel parks ---------------------------------------------------------------
+
+// A desktop that notes, in order, each key event injected and each move of the panel to the
+// parked left edge, so that parking before the typing or after the keys shows even where the
+// panel stands parked already (the start-up strip is on screen only while parked).
+class ParkingLogDesktop : public sim::Desktop {
+  public:
+    Hwnd panel = 0;
+    std::string log;
+
+    bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy,
+                      std::uint32_t flags) override {
+        if (hwnd != 0 && hwnd == panel && !(flags & SWP_NOMOVE) && x == kParkedLeftPx) note("park");
+        return sim::Desktop::SetWindowPos(hwnd, insertAfter, x, y, cx, cy, flags);
+    }
+    void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
+                     std::uintptr_t extraInfo) override {
+        note("key");
+        sim::Desktop::keybd_event(vk, scan, flags, extraInfo);
+    }
+    std::uint32_t SendInput(std::uint32_t count, const KeyboardInput* inputs) override {
+        note("typed");
+        return sim::Desktop::SendInput(count, inputs);
+    }
+    // What happened since the last call.
+    std::string take() { return std::exchange(log, std::string()); }
+
+  private:
+    void note(const char* what) { log += log.empty() ? what : std::string(" ") + what; }
+};
+
+class ParkingTest : public ::testing::Test {
+  protected:
+    ParkingTest() {
+        desk.addMonitorRight(1280, 1024); // the parked panel shows on this screen
+        files = desk.addWindow("CabinetWClass", "Files", Rect{200, 100, 800, 600}, 0,
+                               WS_VISIBLE | WS_POPUP);
+        desk.addWindow("SysTreeView32", "", Rect{200, 130, 400, 600}, files, kChild);
+        desk.setIgnoresClose(files, true);
+        const std::filesystem::path ini = desk.hostPath(L"C:\\Tools\\edgepad.ini");
+        std::filesystem::create_directories(ini.parent_path());
+        std::ofstream(ini, std::ios::binary) << "[DATA]\r\nUSER_COMMAND=x\r\nUSER_COMMAND_ON=1\r\n";
+    }
+    ~ParkingTest() override { resetToolkit(); }
+
+    Form1& panel() { return form<Form1>(); }
+    void at(int x, int y) {
+        desk.setCursor(x, y);
+        desk.advance(100);
+    }
+    // A left click on a pixel row of the panel; what it caused, in order.
+    std::string pressRow(int row) {
+        const Rect r = desk.windowRect(panel().hWnd());
+        desk.take();
+        desk.click(vbLeftButton, r.left + 8, r.top + row);
+        return desk.take();
+    }
+
+    ParkingLogDesktop desk;
+    Hwnd files = 0;
+};
+
+TEST_F(ParkingTest, CloseParksAfterItsKeysTypingParksBeforeBackAndForwardNever) {
+    desk.panel = panel().hWnd();
+    at(210, 300); // the first tick, in the strip: served, the start-up strip still up
+    ASSERT_EQ(panel().targetHwnd, files);
+    ASSERT_TRUE(panel().Picture2.Visible());
+    EXPECT_EQ(pressRow(7), "key key key key park") << "start-up strip, close cell";
+    EXPECT_EQ(pressRow(22), "park typed") << "start-up strip, minimise cell";
+    EXPECT_EQ(pressRow(31), "") << "start-up strip, third row";
+    ASSERT_TRUE(desk.windowIconic(files)) << "the minimise cell's keys minimised it";
+    desk.ShowWindow(files, SW_RESTORE);
+
+    at(600, 800);
+    at(210, 300);
+    ASSERT_EQ(desk.windowRect(panel().hWnd()).left, 200);
+    EXPECT_EQ(pressRow(7), "key key key key park") << "close cell";
+    at(600, 800);
+    at(210, 300);
+    EXPECT_EQ(pressRow(22), "key key key key") << "back cell";
+    EXPECT_EQ(pressRow(37), "key key key key") << "forward cell";
+    EXPECT_EQ(pressRow(52), "park typed") << "user button";
+
+    SCOPED_TRACE("with the target gone no key goes out, but the panel parks all the same");
+    at(600, 800);
+    at(210, 300);
+    desk.closeWindow(files);
+    EXPECT_EQ(pressRow(22), "");
+    EXPECT_EQ(pressRow(52), "park");
+    at(600, 800);
+    EXPECT_EQ(pressRow(7), "park");
 }
 
 // ---- Presses that do nothing, the menu and the exit bar ---------------------------------

@@ -130,6 +130,7 @@ TEST_F(WatcherTest, FromStart) {
         EXPECT_EQ(panelRect(), before);
         EXPECT_EQ(panelRegion(), regionBefore);
         EXPECT_TRUE(panel().Picture2.Visible());
+        EXPECT_FALSE(isLoaded<frmMenu>()) << "no docking, so the user button is not read";
 
         SCOPED_TRACE("it shows only after one tick outside the zone and a new entry");
         at(210, 350);
@@ -179,7 +180,11 @@ TEST_F(WatcherTest, FromIdle) {
     {
         SCOPED_TRACE("Z: docks at the window's left edge, centred on the cursor");
         toIdle();
+        ASSERT_FALSE(isLoaded<frmMenu>()); // the user button is off: nothing has read it yet
         at(210, 300);
+        // Reading the user button's mark loaded the menu form, hidden.
+        ASSERT_TRUE(isLoaded<frmMenu>());
+        EXPECT_FALSE(desk->windowVisible(form<frmMenu>().hWnd()));
         EXPECT_EQ(panel().panelMode, kModeDocked);
         EXPECT_EQ(panel().curMark, kMarkShown);
         EXPECT_EQ(panel().prevMark, kMarkShown);

@@ -90,6 +90,11 @@ wineserver -w 2>/dev/null || true # the boot's own processes settle
 
 winpath() { printf 'Z:%s' "$(realpath -m "$1" | sed 's|/|\\|g')"; }
 
+# The driver runs in the process the 64-bit loader starts, so that killing that process ends
+# it (the wine command would start it through start.exe, in a process of its own).
+loader=wine
+[[ -x /usr/lib/wine/wine64 ]] && loader=/usr/lib/wine/wine64
+
 # CPU time of a process in nanoseconds: every thread's time on a CPU.
 cpuNs() {
     local pid=$1 sum=0 t
@@ -114,7 +119,7 @@ wineserverPid() {
 # ---- The windows and the spots ----------------------------------------------------------
 spots="$out/spots.txt"
 rm -f "$spots"
-wine "$out/docking_driver.exe" windows "$(winpath "$spots")" >/dev/null 2>&1 &
+"$loader" "$out/docking_driver.exe" windows "$(winpath "$spots")" >/dev/null 2>&1 &
 driverPid=$!
 started+=("$driverPid")
 for _ in $(seq 300); do [[ -s "$spots" ]] && break; sleep 0.1; done

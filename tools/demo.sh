@@ -18,6 +18,7 @@ case "${1:-}" in
     ;;
 esac
 
+tools/install-prereqs.sh
 [[ -f build/windows/edgepad.exe && -f build/windows/e2e_driver.exe ]] || tools/build.sh windows
 out=build/demo
 raw="$out/raw"

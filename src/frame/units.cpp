@@ -20,6 +20,13 @@ std::int32_t getCursorYTwips() {
     return roundHalfEven(static_cast<double>(point.y) * Screen::TwipsPerPixelY());
 }
 
+CursorTwips getCursorTwips() {
+    Point point;
+    os().GetCursorPos(&point);
+    return CursorTwips{roundHalfEven(static_cast<double>(point.x) * Screen::TwipsPerPixelX()),
+                       roundHalfEven(static_cast<double>(point.y) * Screen::TwipsPerPixelY())};
+}
+
 void yieldAndSleep(double ms) {
     DoEvents();
     std::int32_t wait = roundHalfEven(ms);
@@ -32,6 +39,7 @@ namespace mod_RGN_UserFunction {
 
 std::int32_t getCursorXTwips() { return mod_RGN_Proc::getCursorXTwips(); }
 std::int32_t getCursorYTwips() { return mod_RGN_Proc::getCursorYTwips(); }
+CursorTwips getCursorTwips() { return mod_RGN_Proc::getCursorTwips(); }
 void yieldAndSleep(double ms) { mod_RGN_Proc::yieldAndSleep(ms); }
 
 std::int32_t pixelsToTwipsX(double pixels) {

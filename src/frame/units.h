@@ -6,15 +6,24 @@
 
 namespace ep {
 
+// The cursor in twips, both coordinates from one reading.
+struct CursorTwips {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+
 namespace mod_RGN_Proc {
 std::int32_t getCursorXTwips();
 std::int32_t getCursorYTwips();
+CursorTwips getCursorTwips();
 void yieldAndSleep(double ms);
 } // namespace mod_RGN_Proc
 
 namespace mod_RGN_UserFunction {
 std::int32_t getCursorXTwips();
 std::int32_t getCursorYTwips();
+// As getCursorXTwips and getCursorYTwips, for the cost of one cursor read instead of two.
+CursorTwips getCursorTwips();
 void yieldAndSleep(double ms);
 std::int32_t pixelsToTwipsX(double pixels);
 std::int32_t pixelsToTwipsY(double pixels);

@@ -44,10 +44,9 @@ std::int32_t edgeFromText(const std::wstring& text) { return roundHalfEven(Val(t
 Hwnd Form1::getPointWindowHandle(int PhWnd) {
     // The cursor is read in twips like every other position, then turned back into the pixel
     // WindowFromPoint takes; with whole twips per pixel this round trip is exact.
-    const std::int32_t xTwips = mod_RGN_UserFunction::getCursorXTwips();
-    const std::int32_t yTwips = mod_RGN_UserFunction::getCursorYTwips();
-    const Point cursor{mod_RGN_UserFunction::twipsToPixelsX(xTwips),
-                       mod_RGN_UserFunction::twipsToPixelsY(yTwips)};
+    const CursorTwips twips = mod_RGN_UserFunction::getCursorTwips();
+    const Point cursor{mod_RGN_UserFunction::twipsToPixelsX(twips.x),
+                       mod_RGN_UserFunction::twipsToPixelsY(twips.y)};
     Hwnd h = os().WindowFromPoint(cursor);
     if (PhWnd == vbTrue) {
         for (int step = 0; step < kMaxParentSteps; ++step) {

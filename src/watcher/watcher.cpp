@@ -89,8 +89,9 @@ void settleTick(Form1& panel) {
 void Form1::Timer1_Timer() {
     // Off for the whole tick, so that nothing inside it can start another tick.
     Timer1.setEnabled(false);
-    cursorX = mod_RGN_UserFunction::getCursorXTwips();
-    cursorY = mod_RGN_UserFunction::getCursorYTwips();
+    const CursorTwips cursor = mod_RGN_UserFunction::getCursorTwips();
+    cursorX = cursor.x;
+    cursorY = cursor.y;
     curMark = kMarkNothing;
 
     // Over the panel itself (or the exit bar): nothing changes, not even the markers.

@@ -69,6 +69,28 @@ TEST_F(UnitsTest, AFailedCursorReadGivesTheTopLeftCorner) {
     EXPECT_EQ(getCursorYTwips(), 0);
 }
 
+TEST_F(UnitsTest, BothCoordinatesFromOneReadingAreTheSeparateOnes) {
+    const auto same = [&](const char* where) {
+        SCOPED_TRACE(where);
+        desktop.resetCallCounts();
+        const CursorTwips both = getCursorTwips();
+        EXPECT_EQ(desktop.callCounts()["GetCursorPos"], 1u);
+        EXPECT_EQ(both.x, getCursorXTwips());
+        EXPECT_EQ(both.y, getCursorYTwips());
+    };
+    desktop.setCursor(100, 7);
+    same("on the primary screen");
+    desktop.setCursor(-10, -2);
+    same("left of and above it");
+    desktop.setTwipsPerPixel(12);
+    desktop.setCursor(229, 300);
+    same("at 12 twips per pixel");
+    desktop.failCursorReads(true);
+    same("unreadable");
+    EXPECT_EQ(getCursorTwips().x, 0);
+    EXPECT_EQ(getCursorTwips().y, 0);
+}
+
 TEST_F(UnitsTest, YieldAndSleepRunsPendingEventsThenSleeps) {
     Form1& panel = form<Form1>();
     std::vector<std::uint32_t> handled;

@@ -14,7 +14,6 @@ namespace {
 constexpr wchar_t kFormClass[] = L"EdgepadForm";
 constexpr wchar_t kPictureBoxClass[] = L"EdgepadPictureBox";
 constexpr wchar_t kApplicationClass[] = L"EdgepadApplication";
-constexpr int vbFormCode = 1;
 
 struct LoadedForm {
     std::type_index type;
@@ -488,7 +487,7 @@ std::intptr_t Form::handleMessage(std::uint32_t msg, std::uintptr_t wParam, std:
     case WM_COMMAND:
         onCommand(static_cast<int>(wParam & 0xFFFF), static_cast<int>((wParam >> 16) & 0xFFFF));
         return 0;
-    case WM_CLOSE: Unload(*this); return 0;
+    case WM_CLOSE: Unload(*this, vbFormControlMenu); return 0;
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
         PaintStruct paint;
@@ -533,10 +532,10 @@ std::vector<Form*> Forms() {
     return forms;
 }
 
-void Unload(Form& form) {
+void Unload(Form& form, int unloadMode) {
     if (form.unloaded_) return;
     int cancel = 0;
-    form.Form_QueryUnload(cancel, vbFormCode);
+    form.Form_QueryUnload(cancel, unloadMode);
     if (cancel || form.unloaded_) return;
     form.Form_Unload();
     form.unloaded_ = true;

@@ -260,14 +260,18 @@ class Form {
     bool unloaded_ = false;
     std::vector<Timer*> timers_;
     std::vector<PictureBox*> pictureBoxes_;
-    friend void Unload(Form& form);
+    friend void Unload(Form& form, int unloadMode);
 };
 
 // Loaded forms in load order.
 std::vector<Form*> Forms();
-// Unload: raises Form_QueryUnload (vbFormCode); unless cancelled, Form_Unload, then the window
-// goes and the form is freed once control is back in the message loop.
-void Unload(Form& form);
+// Why a form is being unloaded: a close request to its window (its close box, Alt+F4, a task
+// list's Close), or the program's own code.
+constexpr int vbFormControlMenu = 0;
+constexpr int vbFormCode = 1;
+// Unload: raises Form_QueryUnload; unless cancelled, Form_Unload, then the window goes and the
+// form is freed once control is back in the message loop.
+void Unload(Form& form, int unloadMode = vbFormCode);
 // Frees forms unloaded earlier; the message loop calls it between messages.
 void collectUnloadedForms();
 // Drops every form and window silently, for a test that starts the program afresh.

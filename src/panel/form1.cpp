@@ -20,6 +20,12 @@ FormDesign panelDesign() {
 }
 } // namespace
 
+// The panel lives from start to end: a close request to its window (an Alt+F4 that reaches
+// it, a task list's Close) is refused, or the program would run on with nothing on screen.
+void Form1::Form_QueryUnload(int& cancel, int unloadMode) {
+    if (unloadMode == vbFormControlMenu) cancel = 1;
+}
+
 Form1::Form1()
     : Form("Form1", panelDesign()), Picture1(*this, 1320, 1200, 255, 255, makeSingleButtonPicture()),
       Picture2(*this, 0, 0, 255, 495, makeTwoCellPicture()), Timer1(*this, 100, false) {

@@ -52,6 +52,7 @@ class Form1 : public Form {
 
     // Events.
     void Form_Load() override;
+    void Form_QueryUnload(int& cancel, int unloadMode) override;
     void Form_MouseDown(int button, int shift, float x, float y) override;
     void Form_DblClick() override;
     void Timer1_Timer();

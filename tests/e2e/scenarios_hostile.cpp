@@ -299,9 +299,13 @@ HWND visibleMenu() {
 
 // A right press on the docked panel opens the menu; the keyboard chooses its first item, the
 // user-button switch. True once the menu has opened and closed again.
-bool switchUserButtonFromMenu(const RECT& panelRect) {
+bool switchUserButtonFromMenu(HWND panel, const RECT& panelRect) {
     click(panelRect.left + 9, panelRect.top + 7, Button::Right);
     if (!waitFor([] { return visibleMenu() != nullptr; })) return false;
+    // The keys go to the foreground window: the menu takes them once its owner, the panel, is
+    // the foreground window and the menu's loop runs.
+    waitFor([&] { return GetForegroundWindow() == panel; }, 2000);
+    Sleep(200);
     for (WORD vk : {WORD(VK_DOWN), WORD(VK_RETURN)}) {
         keyDown(vk);
         keyUp(vk);
@@ -529,7 +533,7 @@ E2E_SCENARIO(hostile_settings_unwritable) {
                 TestWindows& windows = TestWindows::open();
                 for (const int cells : {3, 4}) {
                     const auto docked = dockAt(panel, windows.fileManager, windows.treeView);
-                    if (!docked || !check(switchUserButtonFromMenu(*docked),
+                    if (!docked || !check(switchUserButtonFromMenu(panel, *docked),
                                           "the menu opens and the switch is chosen"))
                         break;
                     const auto again = dockAt(panel, windows.fileManager, windows.treeView);
@@ -754,6 +758,23 @@ E2E_SCENARIO(hostile_served_windows) {
             check(dockAt(panel, windows.fileManager, windows.treeView).has_value(),
                   "the panel serves the next window");
             stillRunning(edgepad, panel, "closed window");
+        }
+    }
+    {
+        note("-- close requests to the panel itself");
+        // What an Alt+F4 that reaches the panel sends it, and a task list's Close.
+        const auto docked = dockAt(panel, windows.fileManager, windows.treeView);
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(panel, WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_NORMAL, 5000, &ignored);
+        SendMessageTimeoutW(panel, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &ignored);
+        check(IsWindow(panel) && IsWindowVisible(panel), "the panel stays");
+        if (docked && stillRunning(edgepad, panel, "close requests")) {
+            windows.clearReceived();
+            clickCell(*docked, 1);
+            check(waitFor([&] { return keyCount(windows.received(windows.fileManager)) >= 4; }),
+                  "the back chord still reaches the served window");
+            check(dockAt(panel, windows.browser, windows.browserView).has_value(),
+                  "the panel parks and docks again");
         }
     }
     check(readFile(iniBeside(exe)) == settingsWith("x", "1"), "the settings file is unchanged");

@@ -283,6 +283,24 @@ TEST_F(HostileTest, AServedWindowThatClosesGetsNothingAndTheNextOneIsServed) {
     EXPECT_EQ(desktop.keysReceivedBy(browser).size(), 4u);
 }
 
+// ---- A close request to the panel itself ------------------------------------------------
+
+TEST_F(HostileTest, ThePanelRefusesACloseRequestAndServesOn) {
+    Form1& p = start();
+    dockAt(200, 300);
+    // What an Alt+F4 that reaches the panel sends it, and a task list's Close.
+    desktop.SendMessageW(p.hWnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    desktop.SendMessageW(p.hWnd(), WM_CLOSE, 0, 0);
+    ASSERT_FALSE(p.isUnloaded());
+    EXPECT_TRUE(desktop.windowVisible(p.hWnd()));
+    EXPECT_EQ(panelRect().left, 200);
+    EXPECT_TRUE(p.Timer1.Enabled());
+    pressCell(1);
+    EXPECT_EQ(desktop.keysReceivedBy(files).size(), 4u);
+    at(600, 800);
+    EXPECT_EQ(panelRect().left, 1280);
+}
+
 // ---- A second screen to the right of the primary one --------------------------------------
 
 TEST_F(HostileTest, ASecondScreenToTheRightShowsTheParkedPanelAtItsLeftEdge) {

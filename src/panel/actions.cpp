@@ -24,9 +24,10 @@ namespace {
 constexpr std::wstring_view kMinimiseKeys = L"%( n)";
 
 // SetForegroundWindow can return before the switch shows (Wine reports it late), so the check
-// polls this long before it takes the switch as refused.
+// polls this long before it takes the switch as refused. The switch usually shows within a
+// few milliseconds; polling every millisecond lets the keys follow it that closely.
 constexpr std::uint32_t foregroundWaitMs = 500;
-constexpr std::uint32_t foregroundPollMs = 10;
+constexpr std::uint32_t foregroundPollMs = 1;
 
 // Before typing, the foreground switch and the button's release get time to settle.
 constexpr double typingDelayMs = 200;

@@ -128,7 +128,10 @@ std::optional<RECT> dockAt(HWND panel, HWND top, HWND served, const TestWindows&
     const int x = std::max(topRect.left, servedRect.left) + 4;
     const int y = (servedRect.top + servedRect.bottom) / 2;
     moveCursor(x, y);
+    // The tick moves the panel's left edge first and its top after; the panel takes the
+    // message below only once the tick has finished, so the rectangle read then is final.
     const bool docked = waitFor([&] { return windowRect(panel).left == topRect.left; });
+    responsive(panel);
     const RECT rect = windowRect(panel);
     if (!docked) {
         const HWND under = WindowFromPoint(POINT{x, y});

@@ -74,7 +74,10 @@ bool dockAtFileManager(HWND panel) {
     const RECT frame = windowRect(w.fileManager);
     const RECT tree = windowRect(w.treeView);
     moveCursor(std::max(frame.left, tree.left) + 3, (tree.top + tree.bottom) / 2);
-    return waitFor([&] { return windowRect(panel).left == frame.left && IsWindowVisible(panel); });
+    const bool docked =
+        waitFor([&] { return windowRect(panel).left == frame.left && IsWindowVisible(panel); });
+    // The tick sets the top after the left edge; once the panel takes a message it is done.
+    return responsive(panel) && docked;
 }
 
 // Moves the cursor to rest away from every strip and waits for the panel to park.

@@ -110,6 +110,27 @@ TEST_F(MenuTest, ShowsItsThreeCommandsAndTwoSeparatorsWithTheSwitchesMark) {
     EXPECT_TRUE(desk.menusShown[2].items[0].flags & MF_CHECKED);
 }
 
+TEST_F(MenuTest, OpensAtTheCursorLeftAlignedForTheLeftButtonWithThePanelInTheForeground) {
+    Form1& panel = startDocked();
+    const Rect r = desk.windowRect(panel.hWnd());
+    Hwnd foregroundWhileOpen = 0;
+    desk.onPopupMenu = [&](const sim::MenuRecord&) -> std::uintptr_t {
+        foregroundWhileOpen = desk.foreground();
+        return 0;
+    };
+    desk.press(kRightButton, r.left + 5, r.top + 20);
+    desk.release(kRightButton, r.left + 5, r.top + 20);
+    ASSERT_EQ(desk.menusShown.size(), 1u);
+    const sim::MenuRecord& menu = desk.menusShown[0];
+    EXPECT_EQ(menu.at.x, r.left + 5);
+    EXPECT_EQ(menu.at.y, r.top + 20);
+    // Left-aligned at the point, top-aligned, chosen with the left button.
+    constexpr std::uint32_t kCentreAlign = 0x0004, kRightAlign = 0x0008, kVerticalAlign = 0x0030;
+    EXPECT_EQ(menu.flags & (TPM_RIGHTBUTTON | kCentreAlign | kRightAlign | kVerticalAlign), 0u);
+    // A popup menu closes on a click elsewhere only while its owner is the foreground window.
+    EXPECT_EQ(foregroundWhileOpen, panel.hWnd());
+}
+
 TEST_F(MenuTest, TheSwitchWritesOneAndZeroAtOnce) {
     startDocked();
     frmMenu& menu = form<frmMenu>();

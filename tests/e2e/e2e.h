@@ -30,6 +30,12 @@ std::string narrow(const std::wstring& text);
 // Polls `condition` every few milliseconds until it holds or `timeoutMs` passes.
 bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
 
+// Waits until the window's thread takes messages again (ten seconds at most). Under Wine
+// without a window manager a move off the screen holds the panel's thread up to two seconds.
+// The tick moves the panel's left edge first and its top after, so a rectangle read once the
+// panel has answered is final.
+bool responsive(HWND window);
+
 // ---- The run's folders, as given on the command line.
 const std::wstring& edgepadExe();    // the program under test
 const std::wstring& workFolder();    // scratch space of this run

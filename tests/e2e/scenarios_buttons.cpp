@@ -88,13 +88,6 @@ POINT centreOf(HWND hwnd) {
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
-// Waits until the panel's thread takes messages again: under Wine without a window manager a
-// move off the screen holds it up to two seconds.
-bool responsive(HWND panel) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
-}
-
 // Lets the watcher see the cursor somewhere unserved for a few ticks, so that the next entry
 // into a strip docks the panel instead of finding it already docked.
 void restCursorAway(HWND panel, const TestWindows& windows) {

@@ -42,13 +42,6 @@ bool parked(HWND panel) { return windowRect(panel).left == screenWidth(); }
 
 POINT restingSpot() { return POINT{screenWidth() / 2, screenHeight() - 40}; }
 
-// Waits until the panel's thread takes messages again: under Wine without a window manager a
-// move off the screen holds it up to two seconds, waiting for a manager that never answers.
-bool responsive(HWND panel) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
-}
-
 bool isExitBar(HWND panel) {
     const RECT r = windowRect(panel);
     return r.left == -1 && r.top == -1 && r.right == 63 && r.bottom == 15;

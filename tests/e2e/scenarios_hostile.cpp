@@ -57,11 +57,6 @@ POINT centreOf(HWND hwnd) {
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
-bool responsive(HWND panel) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
-}
-
 bool isKeyMessage(UINT message) {
     return message == WM_KEYDOWN || message == WM_SYSKEYDOWN || message == WM_KEYUP ||
            message == WM_SYSKEYUP || message == WM_CHAR || message == WM_SYSCHAR;
@@ -273,6 +268,7 @@ std::optional<RECT> dockAt(HWND panel, HWND top, HWND served) {
     moveCursor(std::max(topRect.left, servedRect.left) + 4,
                (servedRect.top + servedRect.bottom) / 2);
     const bool docked = waitFor([&] { return windowRect(panel).left == topRect.left; });
+    responsive(panel);
     const RECT rect = windowRect(panel);
     if (!check(docked, "the panel docks at the window's left edge %ld (it stands at %ld,%ld)",
                topRect.left, rect.left, rect.top))
@@ -557,11 +553,15 @@ E2E_SCENARIO(hostile_user_button) {
         writeFile(iniBeside(exe), settingsWith("{ab", "1"));
         Process edgepad(exe);
         const HWND panel = startAtRest(edgepad);
-        const auto docked =
-            panel ? dockAt(panel, windows.fileManager, windows.treeView) : std::nullopt;
-        if (docked) {
-            // No screen is read meanwhile: the screen grabber rings the bell too.
-            const BellListener bell;
+        // No screen is read meanwhile: the screen grabber rings the bell too.
+        const BellListener bell;
+        // Wine now and then hands the foreground to the desktop between the switch and the
+        // keys; the program then rightly sends nothing and so does not beep. Such a press is
+        // made again, twice at most.
+        for (int attempt = 0; panel && attempt < 3; ++attempt) {
+            const auto docked = dockAt(panel, windows.fileManager, windows.treeView);
+            if (!docked) break;
+            const int bellsBefore = bell.bells();
             windows.clearReceived();
             clickCell(*docked, 3);
             const int screen = screenWidth();
@@ -569,12 +569,22 @@ E2E_SCENARIO(hostile_user_button) {
                   "the user button parks the panel");
             check(!waitFor([&] { return keyCount(windows.received()) > 0; }, 1500),
                   "no window receives a key (%d)", keyCount(windows.received()));
-            if (bell.ready())
-                check(waitFor([&] { return bell.bells() == 1; }, 2000),
-                      "the warning beep sounds once (the X bell rang %d times)", bell.bells());
-            else
+            if (!bell.ready()) {
                 note("no listener for the X bell here (python3 and libX11 with XKB): the beep "
                      "goes unchecked");
+                break;
+            }
+            const bool rang = waitFor([&] { return bell.bells() > bellsBefore; }, 2000);
+            if (!rang && attempt < 2) {
+                note("no beep: the foreground left the file manager before the keys; again");
+                continue;
+            }
+            check(rang && waitFor([&] { return bell.bells() == bellsBefore + 1; }, 500),
+                  "the warning beep sounds once (the X bell rang %d times)",
+                  bell.bells() - bellsBefore);
+            break;
+        }
+        if (panel) {
             stillRunning(edgepad, panel, "rejected key string");
             check(readFile(iniBeside(exe)) == settingsWith("{ab", "1"), "the file is unchanged");
         }

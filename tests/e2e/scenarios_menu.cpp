@@ -40,13 +40,6 @@ bool panelParked(HWND panel) { return windowRect(panel).left == screenWidth(); }
 
 POINT restingSpot() { return POINT{screenWidth() / 2, screenHeight() - 40}; }
 
-// Under Wine without a window manager, a move off the screen holds the panel's thread up to
-// two seconds; this waits until it takes messages again.
-bool responsive(HWND panel) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
-}
-
 bool isExitBar(HWND panel) {
     const RECT r = windowRect(panel);
     return r.left == -1 && r.top == -1;

@@ -38,11 +38,6 @@ bool isKeyMessage(UINT message) {
            message == WM_SYSKEYUP || message == WM_CHAR || message == WM_SYSCHAR;
 }
 
-bool responsive(HWND panel) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
-}
-
 // ---- What the program costs, read from outside.
 struct Figures {
     SIZE_T workingSet = 0;

@@ -27,13 +27,6 @@ bool isExitBar(HWND panel) {
     return r.left == -1 && r.top == -1;
 }
 
-// Without a window manager, a move off the screen holds the panel's thread up to two seconds;
-// this waits until it takes messages again.
-bool responsive(HWND panel) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
-}
-
 // The watcher docks only on an entry from idle; the exit bar showing and parking again proves
 // it is idle.
 bool settleIdle(HWND panel) {

@@ -36,6 +36,17 @@ bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
 // panel has answered is final.
 bool responsive(HWND window);
 
+// ---- The panel seen from outside.
+POINT restingSpot(); // low in the middle of the screen, away from every strip
+bool panelParked(HWND panel);
+bool isExitBar(HWND panel); // 64 x 16 at (-1, -1)
+// Brings the watcher to idle, seen from outside: it docks only on an entry from idle, and its
+// first tick only records what it finds. The exit bar showing at the corner and parking again
+// proves it is idle.
+bool settleIdle(HWND panel);
+HWND visibleMenu(); // the first visible popup menu window ("#32768"), or null
+void tap(WORD vk);  // a key pressed and released
+
 // ---- The run's folders, as given on the command line.
 const std::wstring& edgepadExe();    // the program under test
 const std::wstring& workFolder();    // scratch space of this run

@@ -278,6 +278,45 @@ bool responsive(HWND window) {
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
 }
 
+POINT restingSpot() { return POINT{screenWidth() / 2, screenHeight() - 40}; }
+
+bool panelParked(HWND panel) { return windowRect(panel).left == screenWidth(); }
+
+bool isExitBar(HWND panel) {
+    const RECT r = windowRect(panel);
+    return r.left == -1 && r.top == -1 && r.right == 63 && r.bottom == 15;
+}
+
+bool settleIdle(HWND panel) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        moveCursor(restingSpot().x, restingSpot().y);
+        responsive(panel);
+        Sleep(300);
+        moveCursor(0, 0);
+        const bool bar = waitFor([&] { return isExitBar(panel); }, 1500);
+        moveCursor(restingSpot().x, restingSpot().y);
+        if (bar) return waitFor([&] { return panelParked(panel); }) && responsive(panel);
+    }
+    return false;
+}
+
+HWND visibleMenu() {
+    HWND found = nullptr;
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            if (className(hwnd) != L"#32768" || !IsWindowVisible(hwnd)) return TRUE;
+            *reinterpret_cast<HWND*>(param) = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void tap(WORD vk) {
+    keyDown(vk);
+    keyUp(vk);
+}
+
 bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {

@@ -38,31 +38,6 @@ std::string describeRegion(HWND panel) {
     return out;
 }
 
-bool parked(HWND panel) { return windowRect(panel).left == screenWidth(); }
-
-POINT restingSpot() { return POINT{screenWidth() / 2, screenHeight() - 40}; }
-
-bool isExitBar(HWND panel) {
-    const RECT r = windowRect(panel);
-    return r.left == -1 && r.top == -1 && r.right == 63 && r.bottom == 15;
-}
-
-// Brings the watcher to its idle state, seen from outside: the first tick must find the
-// cursor away from every zone, or the first entry only records itself. The exit bar showing
-// at the corner proves it; resting away again parks it.
-bool settleIdle(HWND panel) {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        moveCursor(restingSpot().x, restingSpot().y);
-        responsive(panel);
-        Sleep(300);
-        moveCursor(0, 0);
-        const bool bar = waitFor([&] { return isExitBar(panel); }, 1500);
-        moveCursor(restingSpot().x, restingSpot().y);
-        if (bar) return waitFor([&] { return parked(panel); }) && responsive(panel);
-    }
-    return false;
-}
-
 // A fresh copy of the program, started with the cursor at rest away from every window, its
 // panel parked and its watcher idle.
 HWND startParked(Process& edgepad) {
@@ -104,7 +79,7 @@ bool staysAt(HWND panel, const RECT& where) {
 
 bool leavesAndParks(HWND panel, POINT away, const char* what) {
     moveCursor(away.x, away.y);
-    const bool ok = waitFor([&] { return parked(panel); });
+    const bool ok = waitFor([&] { return panelParked(panel); });
     responsive(panel);
     return check(ok, "%s: the panel is parked again", what);
 }
@@ -155,13 +130,13 @@ E2E_SCENARIO(docking_explorer_and_browser) {
     // A list view in a window of another class is not served.
     const POINT ordinary = stripSpot(w.ordinary, w.ordinaryList);
     moveCursor(ordinary.x, ordinary.y);
-    check(staysAt(panel, windowRect(panel)) && parked(panel),
+    check(staysAt(panel, windowRect(panel)) && panelParked(panel),
           "the strip of an ordinary window leaves the panel parked");
 
     // The title bar of a served window is the frame itself, not a pane: nothing happens.
     const RECT frame = windowRect(w.fileManager);
     moveCursor(frame.left + 5, frame.top + 8);
-    check(staysAt(panel, windowRect(panel)) && parked(panel),
+    check(staysAt(panel, windowRect(panel)) && panelParked(panel),
           "the file manager's title bar leaves the panel parked");
 }
 
@@ -173,7 +148,7 @@ E2E_SCENARIO(docking_exit_bar) {
 
     // The pixel next to the corner is not the corner.
     moveCursor(1, 0);
-    check(staysAt(panel, windowRect(panel)) && parked(panel), "pixel (1, 0) shows no exit bar");
+    check(staysAt(panel, windowRect(panel)) && panelParked(panel), "pixel (1, 0) shows no exit bar");
 
     moveCursor(0, 0);
     const RECT bar{-1, -1, 63, 15};

@@ -280,19 +280,6 @@ void clickCell(const RECT& panelRect, int cell) {
     click(panelRect.left + 9, panelRect.top + cell * pitchPx + 7);
 }
 
-// The popup menu's window while it is open, or null.
-HWND visibleMenu() {
-    HWND found = nullptr;
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            if (className(hwnd) != L"#32768" || !IsWindowVisible(hwnd)) return TRUE;
-            *reinterpret_cast<HWND*>(param) = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // A right press on the docked panel opens the menu; the keyboard chooses its first item, the
 // user-button switch. True once the menu has opened and closed again.
 bool switchUserButtonFromMenu(HWND panel, const RECT& panelRect) {

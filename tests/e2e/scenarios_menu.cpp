@@ -18,48 +18,6 @@ const wchar_t* const kExit = L"\u7D42\u4E86";
 
 constexpr UINT kGetMenuHandle = 0x01E1; // MN_GETHMENU
 
-void tap(WORD vk) {
-    keyDown(vk);
-    keyUp(vk);
-}
-
-// The first visible popup menu window on the desktop, or null.
-HWND visibleMenu() {
-    HWND found = nullptr;
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            if (className(hwnd) != L"#32768" || !IsWindowVisible(hwnd)) return TRUE;
-            *reinterpret_cast<HWND*>(param) = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-bool panelParked(HWND panel) { return windowRect(panel).left == screenWidth(); }
-
-POINT restingSpot() { return POINT{screenWidth() / 2, screenHeight() - 40}; }
-
-bool isExitBar(HWND panel) {
-    const RECT r = windowRect(panel);
-    return r.left == -1 && r.top == -1;
-}
-
-// The watcher docks only on an entry from idle, and its first tick only records what it
-// finds; the exit bar showing at the corner and parking again proves it is idle.
-bool settleIdle(HWND panel) {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        moveCursor(restingSpot().x, restingSpot().y);
-        responsive(panel);
-        Sleep(300);
-        moveCursor(0, 0);
-        const bool bar = waitFor([&] { return isExitBar(panel); }, 1500);
-        moveCursor(restingSpot().x, restingSpot().y);
-        if (bar) return waitFor([&] { return panelParked(panel); }) && responsive(panel);
-    }
-    return false;
-}
-
 // Enters the file manager's strip over its tree pane and waits for the panel to dock at the
 // window's outer left edge.
 bool dockAtFileManager(HWND panel) {

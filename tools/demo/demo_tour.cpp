@@ -18,33 +18,9 @@ namespace {
 constexpr COLORREF kFace = RGB(212, 208, 200);
 const wchar_t* const kVersionInformation = L"\u30D0\u30FC\u30B8\u30E7\u30F3\u60C5\u5831";
 
-POINT restingSpot() { return POINT{screenWidth() / 2, screenHeight() - 40}; }
-
-bool parked(HWND panel) { return windowRect(panel).left == screenWidth(); }
-
-bool isExitBar(HWND panel) {
-    const RECT r = windowRect(panel);
-    return r.left == -1 && r.top == -1;
-}
-
-// The watcher docks only on an entry from idle; the exit bar showing and parking again proves
-// it is idle.
-bool settleIdle(HWND panel) {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        moveCursor(restingSpot().x, restingSpot().y);
-        responsive(panel);
-        Sleep(300);
-        moveCursor(0, 0);
-        const bool bar = waitFor([&] { return isExitBar(panel); }, 1500);
-        moveCursor(restingSpot().x, restingSpot().y);
-        if (bar) return waitFor([&] { return parked(panel); }) && responsive(panel);
-    }
-    return false;
-}
-
 bool parkAway(HWND panel) {
     moveCursor(restingSpot().x, restingSpot().y);
-    const bool done = waitFor([&] { return parked(panel); });
+    const bool done = waitFor([&] { return panelParked(panel); });
     return responsive(panel) && done;
 }
 
@@ -68,18 +44,6 @@ bool dockAtFileManager(HWND panel) {
            responsive(panel) && painted(panel);
 }
 
-HWND visibleMenu() {
-    HWND found = nullptr;
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            if (className(hwnd) != L"#32768" || !IsWindowVisible(hwnd)) return TRUE;
-            *reinterpret_cast<HWND*>(param) = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // A right press on the panel's last cell, so that the menu opening at the cursor leaves the
 // cells above it in view. A press the panel's thread missed is made once more.
 HWND openMenu(HWND panel) {
@@ -91,11 +55,6 @@ HWND openMenu(HWND panel) {
         waitFor([&] { return (menu = visibleMenu()) != nullptr; });
     }
     return menu;
-}
-
-void tap(WORD vk) {
-    keyDown(vk);
-    keyUp(vk);
 }
 
 // Chooses the index-th command of the menu (separators not counted) with the keyboard.

@@ -44,8 +44,12 @@ bool isExitBar(HWND panel); // 64 x 16 at (-1, -1)
 // first tick only records what it finds. The exit bar showing at the corner and parking again
 // proves it is idle.
 bool settleIdle(HWND panel);
+// Rests the cursor away from every strip and waits for the panel to park.
+bool parkAway(HWND panel);
 HWND visibleMenu(); // the first visible popup menu window ("#32768"), or null
 void tap(WORD vk);  // a key pressed and released
+// Chooses the index-th command of the open menu (separators not counted) with the keyboard.
+void chooseCommand(int index);
 
 // ---- The run's folders, as given on the command line.
 const std::wstring& edgepadExe();    // the program under test

@@ -300,6 +300,12 @@ bool settleIdle(HWND panel) {
     return false;
 }
 
+bool parkAway(HWND panel) {
+    moveCursor(restingSpot().x, restingSpot().y);
+    const bool parked = waitFor([&] { return panelParked(panel); });
+    return responsive(panel) && parked;
+}
+
 HWND visibleMenu() {
     HWND found = nullptr;
     EnumWindows(
@@ -315,6 +321,12 @@ HWND visibleMenu() {
 void tap(WORD vk) {
     keyDown(vk);
     keyUp(vk);
+}
+
+void chooseCommand(int index) {
+    for (int i = 0; i <= index; ++i)
+        tap(VK_DOWN);
+    tap(VK_RETURN);
 }
 
 bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs) {

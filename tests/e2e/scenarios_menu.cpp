@@ -31,13 +31,6 @@ bool dockAtFileManager(HWND panel) {
     return responsive(panel) && docked;
 }
 
-// Moves the cursor to rest away from every strip and waits for the panel to park.
-bool parkAway(HWND panel) {
-    moveCursor(restingSpot().x, restingSpot().y);
-    const bool parked = waitFor([&] { return panelParked(panel); });
-    return responsive(panel) && parked;
-}
-
 int panelHeight(HWND panel) {
     const RECT r = windowRect(panel);
     return r.bottom - r.top;
@@ -50,13 +43,6 @@ HWND openMenu(HWND panel) {
     HWND menu = nullptr;
     waitFor([&] { return (menu = visibleMenu()) != nullptr; });
     return menu;
-}
-
-// Chooses the index-th command (separators are not counted) with the keyboard.
-void chooseCommand(int index) {
-    for (int i = 0; i <= index; ++i)
-        tap(VK_DOWN);
-    tap(VK_RETURN);
 }
 
 // Starts a fresh copy with its settings seeded and its panel shown; false if it did not.

@@ -18,12 +18,6 @@ namespace {
 constexpr COLORREF kFace = RGB(212, 208, 200);
 const wchar_t* const kVersionInformation = L"\u30D0\u30FC\u30B8\u30E7\u30F3\u60C5\u5831";
 
-bool parkAway(HWND panel) {
-    moveCursor(restingSpot().x, restingSpot().y);
-    const bool done = waitFor([&] { return panelParked(panel); });
-    return responsive(panel) && done;
-}
-
 // The panel's first cell painted at its place on screen.
 bool painted(HWND panel) {
     return waitFor([&] {
@@ -55,13 +49,6 @@ HWND openMenu(HWND panel) {
         waitFor([&] { return (menu = visibleMenu()) != nullptr; });
     }
     return menu;
-}
-
-// Chooses the index-th command of the menu (separators not counted) with the keyboard.
-void chooseCommand(int index) {
-    for (int i = 0; i <= index; ++i)
-        tap(VK_DOWN);
-    tap(VK_RETURN);
 }
 
 RECT grow(RECT r, int by) { return RECT{r.left - by, r.top - by, r.right + by, r.bottom + by}; }

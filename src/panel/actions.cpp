@@ -89,12 +89,29 @@ void sendChord(Hwnd target, std::uint8_t modifier, std::uint8_t key) {
     os().keybd_event(modifier, 0, KEYEVENTF_KEYUP, 0);
 }
 
+// Parking moves the panel from under the cursor, so the window beneath it now learns that the
+// cursor entered it. Under Wine on X that news carries the real keyboard's modifiers, and the
+// window's thread resets Alt, Ctrl and Shift to them when it takes it in: a key string typed at
+// once could lose the Alt it holds halfway ("%( n)" would type a plain Space and N). The pause
+// lets the news arrive; the round trip to the served window's thread makes sure it has been
+// taken in. A hung window gets no longer than the round-trip limit.
+constexpr double settleAfterParkMs = 20;
+constexpr std::uint32_t settleRoundTripMs = 500;
+
+void letParkingSettle(Hwnd target) {
+    mod_RGN_UserFunction::yieldAndSleep(settleAfterParkMs);
+    if (target == 0 || !os().IsWindow(target)) return;
+    std::uintptr_t answer = 0;
+    os().SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, settleRoundTripMs, &answer);
+}
+
 // The wait lets events run, the foreground among them may change, so the target is checked
 // only right before the keys go out. Parking happens whether or not they do.
 void typeKeys(Form1& panel, Hwnd target, std::wstring_view keys) {
     mod_RGN_UserFunction::yieldAndSleep(typingDelayMs);
     DoEvents();
     park(panel);
+    letParkingSettle(target);
     if (targetInForeground(target)) SendKeys(keys, true);
 }
 

@@ -100,6 +100,9 @@ class Process {
 
 // Windows titled `title` (of process `processId`, or of any process when 0).
 std::vector<HWND> windowsTitled(const wchar_t* title, DWORD processId = 0);
+// The first window titled `title` of process `processId` once it is visible, or null when
+// none shows within the timeout.
+HWND waitVisibleTitled(const wchar_t* title, DWORD processId, DWORD timeoutMs = 5000);
 std::wstring windowText(HWND hwnd);
 std::wstring className(HWND hwnd);
 

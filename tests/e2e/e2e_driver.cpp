@@ -477,6 +477,18 @@ std::vector<HWND> windowsTitled(const wchar_t* title, DWORD processId) {
     return search.found;
 }
 
+HWND waitVisibleTitled(const wchar_t* title, DWORD processId, DWORD timeoutMs) {
+    HWND found = nullptr;
+    const bool shown = waitFor(
+        [&] {
+            const auto titled = windowsTitled(title, processId);
+            found = titled.empty() ? nullptr : titled.front();
+            return found && IsWindowVisible(found);
+        },
+        timeoutMs);
+    return shown ? found : nullptr;
+}
+
 std::wstring windowText(HWND hwnd) {
     wchar_t buffer[256] = {};
     GetWindowTextW(hwnd, buffer, 256);

@@ -141,15 +141,10 @@ HWND openAbout(const Process& edgepad, HWND panel) {
     if (!check(dockAtFileManager(panel), "the panel docks at the file manager")) return nullptr;
     if (!check(openMenu(panel) != nullptr, "a right press opens the menu")) return nullptr;
     chooseCommand(1);
-    HWND about = nullptr;
-    const bool opened = waitFor([&] {
-        const auto titled = windowsTitled(kVersionInformation, edgepad.id());
-        about = titled.empty() ? nullptr : titled.front();
-        return about && IsWindowVisible(about);
-    });
-    check(opened, "the version item opens a window titled \"%s\"",
+    const HWND about = waitVisibleTitled(kVersionInformation, edgepad.id());
+    check(about != nullptr, "the version item opens a window titled \"%s\"",
           narrow(kVersionInformation).c_str());
-    return opened ? about : nullptr;
+    return about;
 }
 
 HWND focusOfThreadOf(HWND hwnd) {

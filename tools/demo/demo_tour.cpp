@@ -119,13 +119,8 @@ E2E_SCENARIO(tour) {
     // (e) The About window, from the menu's second item.
     if (!check(openMenu(panel) != nullptr, "the menu opens again")) return;
     chooseCommand(1);
-    HWND about = nullptr;
-    const bool opened = waitFor([&] {
-        const auto titled = windowsTitled(kVersionInformation, edgepad.id());
-        about = titled.empty() ? nullptr : titled.front();
-        return about && IsWindowVisible(about);
-    });
-    if (!check(opened, "the About window opens")) return;
+    const HWND about = waitVisibleTitled(kVersionInformation, edgepad.id());
+    if (!check(about != nullptr, "the About window opens")) return;
     shoot(L"about", grow(windowRect(about), 2));
     tap(VK_RETURN);
     waitFor([&] { return !IsWindow(about); });

@@ -918,11 +918,20 @@ bool Desktop::windowIconic(Hwnd hwnd) const {
     return w && (w->style & WS_MINIMIZE);
 }
 
-void Desktop::setCursor(int x, int y) { s_->cursorPos = {x, y}; }
+void Desktop::setCursor(int x, int y) {
+    s_->cursorPos = {x, y};
+    s_->callsUntilCursorMove = 0;
+}
 
 Point Desktop::cursor() const { return s_->cursorPos; }
 
 void Desktop::failCursorReads(bool fail) { s_->failCursor = fail; }
+
+void Desktop::moveCursorAfterCalls(std::uint64_t calls, int x, int y) {
+    s_->callsUntilCursorMove = calls;
+    s_->pendingCursor = {x, y};
+    if (calls == 0) s_->cursorPos = {x, y};
+}
 
 void Desktop::press(int button, int x, int y) { s_->mouse(button, x, y, false, false); }
 

@@ -133,6 +133,9 @@ class Desktop : public Platform {
     void setCursor(int x, int y);
     Point cursor() const;
     void failCursorReads(bool fail);
+    // The hand moves while the program works: the program's next `calls` - 1 platform calls
+    // still see the cursor where it is, the one after them and all later ones see (x, y).
+    void moveCursorAfterCalls(std::uint64_t calls, int x, int y);
     void press(int button, int x, int y); // 1 left, 2 right, 4 middle
     void release(int button, int x, int y);
     void click(int button, int x, int y);

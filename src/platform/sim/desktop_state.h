@@ -139,6 +139,10 @@ struct Desktop::State {
     // input and messages
     Point cursorPos;
     bool failCursor = false;
+    // A move the hand makes while the program is busy: after this many more platform calls
+    // the cursor stands at pendingCursor (none while the count is 0).
+    std::uint64_t callsUntilCursorMove = 0;
+    Point pendingCursor;
     std::deque<Msg> queue;
     bool quit = false;
     int quitExitCode = 0;
@@ -193,7 +197,10 @@ struct Desktop::State {
         static std::intptr_t next = 0x10000;
         return next += 4;
     }
-    void count(const char* name) { ++calls[name]; }
+    void count(const char* name) {
+        ++calls[name];
+        if (callsUntilCursorMove && --callsUntilCursorMove == 0) cursorPos = pendingCursor;
+    }
     Window* find(Hwnd hwnd) const;
     Window* root(Window* w) const;
     bool isAncestor(Hwnd ancestor, Hwnd hwnd) const; // ancestor == hwnd counts

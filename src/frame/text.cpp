@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -97,6 +98,10 @@ std::string toAnsi(std::wstring_view text) {
 
 std::wstring fromAnsi(std::string_view text) {
     if (text.empty()) return {};
+    // Every ANSI code page keeps the ASCII bytes as they are; class names almost always are
+    // ASCII, and the tick reads two of them every 100 ms.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; }))
+        return std::wstring(text.begin(), text.end());
     int size = os().MultiByteToWideChar(CP_ACP, text.data(), static_cast<int>(text.size()),
                                         nullptr, 0);
     if (size <= 0) return {};

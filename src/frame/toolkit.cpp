@@ -32,6 +32,8 @@ struct ToolkitState {
     PictureBox* creatingPictureBox = nullptr;
     std::uintptr_t nextTimerId = 1;
     Hdc screenInformation = 0; // a memory DC of the display, kept to read its factors
+    int factorHolds = 0;        // live Screen::FactorsHeld
+    float heldTwipsPerPixelX = 0, heldTwipsPerPixelY = 0;
 };
 
 ToolkitState& state() {
@@ -270,21 +272,23 @@ Timer::Timer(Form& owner, std::uint32_t intervalMs, bool enabled)
 }
 
 Timer::~Timer() {
-    if (enabled_ && owner_.hWnd()) os().KillTimer(owner_.hWnd(), id_);
+    if (armed_ && owner_.hWnd()) os().KillTimer(owner_.hWnd(), id_);
 }
 
 void Timer::setEnabled(bool enabled) {
     if (enabled == enabled_) return;
     enabled_ = enabled;
-    if (!owner_.hWnd()) return;
-    if (enabled_)
-        arm();
-    else
-        os().KillTimer(owner_.hWnd(), id_);
+    if (enabled_ && !armed_) arm();
 }
 
 void Timer::arm() {
-    if (enabled_ && owner_.hWnd() && interval_ > 0) os().SetTimer(owner_.hWnd(), id_, interval_);
+    if (enabled_ && owner_.hWnd() && interval_ > 0)
+        armed_ = os().SetTimer(owner_.hWnd(), id_, interval_) != 0;
+}
+
+void Timer::disarm() {
+    if (armed_ && owner_.hWnd()) os().KillTimer(owner_.hWnd(), id_);
+    armed_ = false;
 }
 
 // ---- Form -------------------------------------------------------------------------------
@@ -341,8 +345,7 @@ void Form::destroyWindow() {
         imageBits_ = nullptr;
     }
     if (!hwnd_) return;
-    for (Timer* timer : timers_)
-        if (timer->Enabled()) os().KillTimer(hwnd_, timer->id());
+    for (Timer* timer : timers_) timer->disarm();
     for (PictureBox* box : pictureBoxes_) box->forgetWindow();
     Hwnd going = std::exchange(hwnd_, 0);
     os().DestroyWindow(going);
@@ -480,7 +483,10 @@ std::intptr_t Form::handleMessage(std::uint32_t msg, std::uintptr_t wParam, std:
     case WM_TIMER:
         for (Timer* timer : timers_)
             if (timer->id() == wParam) {
-                if (timer->Enabled() && timer->Tick) timer->Tick();
+                if (!timer->Enabled())
+                    timer->disarm();
+                else if (timer->Tick)
+                    timer->Tick();
                 return 0;
             }
         return 0;
@@ -629,8 +635,25 @@ float twipsPerPixel(int index) {
 }
 } // namespace
 
-float TwipsPerPixelX() { return twipsPerPixel(LOGPIXELSX); }
-float TwipsPerPixelY() { return twipsPerPixel(LOGPIXELSY); }
+float TwipsPerPixelX() {
+    return state().factorHolds ? state().heldTwipsPerPixelX : twipsPerPixel(LOGPIXELSX);
+}
+float TwipsPerPixelY() {
+    return state().factorHolds ? state().heldTwipsPerPixelY : twipsPerPixel(LOGPIXELSY);
+}
+
+FactorsHeld::FactorsHeld() {
+    auto& s = state();
+    if (s.factorHolds == 0) {
+        s.heldTwipsPerPixelX = twipsPerPixel(LOGPIXELSX);
+        s.heldTwipsPerPixelY = twipsPerPixel(LOGPIXELSY);
+    }
+    ++s.factorHolds;
+}
+
+FactorsHeld::~FactorsHeld() {
+    if (state().factorHolds > 0) --state().factorHolds;
+}
 double Width() { return os().GetSystemMetrics(SM_CXSCREEN) * static_cast<double>(TwipsPerPixelX()); }
 double Height() { return os().GetSystemMetrics(SM_CYSCREEN) * static_cast<double>(TwipsPerPixelY()); }
 

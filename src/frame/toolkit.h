@@ -116,7 +116,10 @@ class Image {
     Picture picture_;
 };
 
-// The timer: ticks on the user-interface thread through the owner form's window.
+// The timer: ticks on the user-interface thread through the owner form's window. Switching it
+// off stops its ticks at once; the system's timer itself is stopped only when it next comes
+// while the switch is still off. So a handler that switches it off and on again around a
+// short piece of work costs no system call, and the next tick keeps the usual beat.
 class Timer {
   public:
     Timer(Form& owner, std::uint32_t intervalMs, bool enabled);
@@ -132,12 +135,17 @@ class Timer {
 
     // Toolkit internals.
     void arm();
+    // The system's timer came while the switch is off: it goes now, and comes back at the next
+    // switch on.
+    void disarm();
+    bool armed() const { return armed_; }
     std::uintptr_t id() const { return id_; }
 
   private:
     Form& owner_;
     std::uint32_t interval_;
     bool enabled_;
+    bool armed_ = false; // the system's timer runs
     std::uintptr_t id_;
 };
 
@@ -303,9 +311,19 @@ void PopupMenu(Form& owner, MenuItem& menu);
 // ---- Screen, App and global operations --------------------------------------------------
 
 namespace Screen {
-// Read from the display on every call.
+// Read from the display on every call, except while a FactorsHeld lives.
 float TwipsPerPixelX();
 float TwipsPerPixelY();
+// For its lifetime the display's factors are read once: one look at the desktop converts
+// every position it takes with the same factors, and costs two reads instead of one per
+// conversion. Nesting is allowed; nothing is kept once the outermost one ends.
+class FactorsHeld {
+  public:
+    FactorsHeld();
+    ~FactorsHeld();
+    FactorsHeld(const FactorsHeld&) = delete;
+    FactorsHeld& operator=(const FactorsHeld&) = delete;
+};
 double Width();  // primary screen, twips
 double Height(); // primary screen, twips
 } // namespace Screen

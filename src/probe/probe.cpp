@@ -1,10 +1,12 @@
-// What lies under the cursor. Every call samples the cursor and resolves the window afresh;
-// nothing is kept between calls, so the watcher's several questions in one tick may each see
-// a different window if the cursor moves meanwhile.
-#include "panel/form1.h"
+// What lies under the cursor. A look resolves the window under one point once and answers every
+// question about it from that; the probe methods without a look sample the cursor and resolve
+// the window afresh on every call, so two of them made a moment apart may describe different
+// windows. The tick makes one look per tick, so all its answers describe one point.
+#include "probe/point_look.h"
 
 #include "frame/text.h"
 #include "frame/units.h"
+#include "panel/form1.h"
 
 #include <cstdio>
 #include <cstring>
@@ -36,68 +38,116 @@ std::wstring decimalText(double value) {
     return std::wstring(digits, digits + std::strlen(digits));
 }
 
-// The edges travel as text; the leading number of it, to the nearest whole twip.
-std::int32_t edgeFromText(const std::wstring& text) { return roundHalfEven(Val(text)); }
-
-} // namespace
-
-Hwnd Form1::getPointWindowHandle(int PhWnd) {
-    // The cursor is read in twips like every other position, then turned back into the pixel
-    // WindowFromPoint takes; with whole twips per pixel this round trip is exact.
-    const CursorTwips twips = mod_RGN_UserFunction::getCursorTwips();
-    const Point cursor{mod_RGN_UserFunction::twipsToPixelsX(twips.x),
-                       mod_RGN_UserFunction::twipsToPixelsY(twips.y)};
-    Hwnd h = os().WindowFromPoint(cursor);
-    if (PhWnd == vbTrue) {
-        for (int step = 0; step < kMaxParentSteps; ++step) {
-            const Hwnd parent = os().GetParent(h);
-            if (parent == 0) break;
-            h = parent;
-        }
-    }
-    return h;
-}
-
-std::wstring Form1::getPointWindowClassName(int PhWnd) {
-    const Hwnd h = getPointWindowHandle(PhWnd);
+std::wstring classNameOf(Hwnd h) {
     char className[kTextBufferChars] = {};
     os().GetClassNameA(h, className, kTextBufferChars);
     return bufferText(className);
 }
 
-std::wstring Form1::getPointWindowTitle() { return m_getPointWindowInfo(0); }
+// The cursor is read in twips like every other position, then turned back into the pixel
+// WindowFromPoint takes; with whole twips per pixel this round trip is exact.
+Point cursorPixel() {
+    const CursorTwips twips = mod_RGN_UserFunction::getCursorTwips();
+    return Point{mod_RGN_UserFunction::twipsToPixelsX(twips.x),
+                 mod_RGN_UserFunction::twipsToPixelsY(twips.y)};
+}
 
-std::int32_t Form1::getPointWindowLeft() { return edgeFromText(m_getPointWindowInfo(1)); }
+} // namespace
 
-std::int32_t Form1::getPointWindowTop() { return edgeFromText(m_getPointWindowInfo(2)); }
+// ---- PointLook ---------------------------------------------------------------------------
 
-std::int32_t Form1::getPointWindowRight() { return edgeFromText(m_getPointWindowInfo(3)); }
+Hwnd PointLook::handle(int PhWnd) {
+    if (!hit_) hit_ = os().WindowFromPoint(pixel_);
+    if (PhWnd != vbTrue) return *hit_;
+    if (!top_) {
+        Hwnd h = *hit_;
+        for (int step = 0; step < kMaxParentSteps; ++step) {
+            const Hwnd parent = os().GetParent(h);
+            if (parent == 0) break;
+            h = parent;
+        }
+        top_ = h;
+    }
+    return *top_;
+}
 
-std::int32_t Form1::getPointWindowBottom() { return edgeFromText(m_getPointWindowInfo(4)); }
+std::wstring PointLook::className(int PhWnd) {
+    // Both forms of a window that is its own top-level window share one read.
+    std::optional<std::wstring>& known = PhWnd == vbTrue ? topClass_ : hitClass_;
+    if (!known) {
+        const Hwnd h = handle(PhWnd);
+        if (PhWnd == vbTrue && hitClass_ && h == *hit_)
+            known = *hitClass_;
+        else if (PhWnd != vbTrue && topClass_ && top_ && h == *top_)
+            known = *topClass_;
+        else
+            known = classNameOf(h);
+    }
+    return *known;
+}
 
-std::wstring Form1::m_getPointWindowInfo(int nFunc) {
-    const Hwnd h = getPointWindowHandle(vbTrue);
-    // Title and rectangle are both read whatever is asked; a failed read leaves the NULs
-    // and zeros, which callers take as "nothing there".
-    char title[kTextBufferChars] = {};
-    os().GetWindowTextA(h, title, kTextBufferChars);
-    Rect rect{};
-    os().GetWindowRect(h, &rect);
+const std::wstring& PointLook::title() {
+    if (!title_) {
+        char title[kTextBufferChars] = {};
+        os().GetWindowTextA(handle(vbTrue), title, kTextBufferChars);
+        title_ = bufferText(title);
+    }
+    return *title_;
+}
 
+const Rect& PointLook::rect() {
+    if (!rect_) {
+        Rect rect{};
+        os().GetWindowRect(handle(vbTrue), &rect);
+        rect_ = rect;
+    }
+    return *rect_;
+}
+
+std::wstring PointLook::info(int nFunc) {
     switch (nFunc) {
     case 0:
-        return bufferText(title);
+        return title();
     case 1:
-        return decimalText(double(rect.left) * double(Screen::TwipsPerPixelX()));
+        return decimalText(double(rect().left) * double(Screen::TwipsPerPixelX()));
     case 2:
-        return decimalText(double(rect.top) * double(Screen::TwipsPerPixelY()));
+        return decimalText(double(rect().top) * double(Screen::TwipsPerPixelY()));
     case 3:
-        return decimalText(double(rect.right) * double(Screen::TwipsPerPixelX()));
+        return decimalText(double(rect().right) * double(Screen::TwipsPerPixelX()));
     case 4:
-        return decimalText(double(rect.bottom) * double(Screen::TwipsPerPixelY()));
+        return decimalText(double(rect().bottom) * double(Screen::TwipsPerPixelY()));
     default:
         return std::wstring();
     }
+}
+
+// The edges travel as text; the leading number of it, to the nearest whole twip.
+std::int32_t PointLook::edge(int nFunc) { return roundHalfEven(Val(info(nFunc))); }
+
+// ---- The probe methods of the panel --------------------------------------------------------
+
+Hwnd Form1::getPointWindowHandle(int PhWnd) { return PointLook(cursorPixel()).handle(PhWnd); }
+
+std::wstring Form1::getPointWindowClassName(int PhWnd) {
+    return PointLook(cursorPixel()).className(PhWnd);
+}
+
+std::wstring Form1::getPointWindowTitle() { return m_getPointWindowInfo(0); }
+
+std::int32_t Form1::getPointWindowLeft() { return PointLook(cursorPixel()).left(); }
+
+std::int32_t Form1::getPointWindowTop() { return PointLook(cursorPixel()).top(); }
+
+std::int32_t Form1::getPointWindowRight() { return PointLook(cursorPixel()).right(); }
+
+std::int32_t Form1::getPointWindowBottom() { return PointLook(cursorPixel()).bottom(); }
+
+std::wstring Form1::m_getPointWindowInfo(int nFunc) {
+    PointLook look(cursorPixel());
+    // Title and rectangle are both read whatever is asked.
+    look.title();
+    look.rect();
+    return look.info(nFunc);
 }
 
 } // namespace ep

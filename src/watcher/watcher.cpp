@@ -1,12 +1,17 @@
 // The polling tick: docks the panel at a served window's left edge, turns it into the exit
 // bar in the screen's top-left corner, or parks it. It reshapes and moves the panel only on a
 // change between ticks; the markers are the only memory of what the last tick showed.
+//
+// A tick samples the cursor once and answers every question (the window there, its top-level
+// window, both class names, the edges) for that one point: a hand crossing from the strip onto
+// the panel while a tick runs must settle as either spot would, never as a mix of the two.
 #include "watcher/watcher.h"
 
 #include "frame/text.h"
 #include "frame/units.h"
 #include "menu/frm_menu.h"
 #include "panel/form1.h"
+#include "probe/point_look.h"
 #include "shaping/shaping.h"
 
 #include <algorithm>
@@ -24,32 +29,29 @@ bool isServedHit(const std::wstring& className) {
     return className.starts_with(kServedHitClassPrefix) || className == kBrowserViewClass;
 }
 
-// The strip, height and class tests. Each probe call looks at the cursor anew; the edges are
-// those of the top-level window's outer rectangle, frame included.
-bool cursorInHotZone(Form1& panel) {
-    const std::wstring topClass = panel.getPointWindowClassName(vbTrue);
-    const std::wstring hitClass = panel.getPointWindowClassName(vbFalse);
+// The strip, height and class tests; the edges are those of the top-level window's outer
+// rectangle, frame included.
+bool cursorInHotZone(Form1& panel, PointLook& look) {
+    const std::wstring topClass = look.className(vbTrue);
+    const std::wstring hitClass = look.className(vbFalse);
 
     // Half-open: the window's left edge is in the strip, left + strip width is not.
-    const std::int32_t stripLeft = panel.getPointWindowLeft();
-    const std::int32_t stripRight =
-        panel.getPointWindowLeft() + mod_RGN_UserFunction::pixelsToTwipsX(stripWidthPx);
+    const std::int32_t stripLeft = look.left();
+    const std::int32_t stripRight = stripLeft + mod_RGN_UserFunction::pixelsToTwipsX(stripWidthPx);
     if (!(stripLeft <= panel.cursorX && panel.cursorX < stripRight)) return false;
 
-    const std::int32_t top = panel.getPointWindowTop();
-    const std::int32_t bottom = panel.getPointWindowBottom();
-    if (!(top <= panel.cursorY && panel.cursorY <= bottom)) return false;
+    if (!(look.top() <= panel.cursorY && panel.cursorY <= look.bottom())) return false;
 
     return isServedTopLevel(topClass) && isServedHit(hitClass);
 }
 
 // Shows the button column at the served window's left edge, centred on the cursor's height.
-void dockAtWindow(Form1& panel) {
+void dockAtWindow(Form1& panel, PointLook& look) {
     mod_RGN_UserFunction::shapeForm(kShapeButtonColumn, panel, vbTrue);
     panel.Picture2.setVisible(false);
     const int buttons = form<frmMenu>().uc.Checked() ? 4 : 3;
     panel.setHeight(buttons * mod_RGN_UserFunction::pixelsToTwipsY(buttonPitchPx));
-    panel.setLeft(panel.getPointWindowLeft());
+    panel.setLeft(look.left());
     panel.setTop(panel.cursorY - roundHalfEven(panel.Height()) / 2);
 }
 
@@ -61,12 +63,12 @@ void showExitBar(Form1& panel) {
     panel.setTop(-mod_RGN_UserFunction::pixelsToTwipsY(1));
 }
 
-void settleTick(Form1& panel) {
-    if (cursorInHotZone(panel)) {
+void settleTick(Form1& panel, PointLook& look) {
+    if (cursorInHotZone(panel, look)) {
         panel.panelMode = kModeDocked;
         panel.curMark = kMarkShown;
-        panel.targetHwnd = panel.getPointWindowHandle(vbTrue);
-        if (panel.prevMark == kMarkNothing) dockAtWindow(panel);
+        panel.targetHwnd = look.handle(vbTrue);
+        if (panel.prevMark == kMarkNothing) dockAtWindow(panel, look);
     }
 
     // A failed cursor read also lands here, as (0, 0).
@@ -89,14 +91,18 @@ void settleTick(Form1& panel) {
 void Form1::Timer1_Timer() {
     // Off for the whole tick, so that nothing inside it can start another tick.
     Timer1.setEnabled(false);
-    const CursorTwips cursor = mod_RGN_UserFunction::getCursorTwips();
-    cursorX = cursor.x;
-    cursorY = cursor.y;
-    curMark = kMarkNothing;
+    {
+        const Screen::FactorsHeld oneLook;
+        const CursorTwips cursor = mod_RGN_UserFunction::getCursorTwips();
+        cursorX = cursor.x;
+        cursorY = cursor.y;
+        curMark = kMarkNothing;
+        PointLook look(Point{mod_RGN_UserFunction::twipsToPixelsX(cursorX),
+                             mod_RGN_UserFunction::twipsToPixelsY(cursorY)});
 
-    // Over the panel itself (or the exit bar): nothing changes, not even the markers.
-    if (getPointWindowHandle(vbTrue) != hWnd()) settleTick(*this);
-
+        // Over the panel itself (or the exit bar): nothing changes, not even the markers.
+        if (look.handle(vbTrue) != hWnd()) settleTick(*this, look);
+    }
     Timer1.setEnabled(true);
 }
 

@@ -566,5 +566,77 @@ TEST_F(WatcherTest, TwelveTwipsPerPixel) {
     EXPECT_EQ(panelRect(), (Box{-1, -1, 79, 19}));
 }
 
+// ---- A hand that moves while a tick runs --------------------------------------------------
+
+// What a tick leaves behind, as a person and the button handlers see it.
+struct Settled {
+    Box rect;
+    std::wstring prevMark, panelMode;
+    std::string target; // the served window's title: handles differ from run to run
+    bool operator==(const Settled&) const = default;
+};
+
+class MovingHandTest : public WatcherTest {
+  protected:
+    Settled settled() {
+        return {panelRect(), panel().prevMark, panel().panelMode,
+                desk->windowTitle(panel().targetHwnd)};
+    }
+    // From a docked panel with the cursor at `from`, one tick during which the cursor goes to
+    // `to` after `calls` platform calls; the program runs afresh each time.
+    Settled tickWithMove(Point from, Point to, std::uint64_t calls) {
+        freshDesktop();
+        addSecondWindow();
+        toDocked();
+        desk->setCursor(from.x, from.y);
+        desk->advance(100);
+        desk->moveCursorAfterCalls(calls, to.x, to.y);
+        desk->advance(100);
+        return settled();
+    }
+    void addSecondWindow() {
+        const Hwnd next =
+            desk->addWindow("CabinetWClass", "Next", Rect{800, 100, 1100, 600}, 0, kBorderless);
+        desk->addWindow("SysTreeView32", "", Rect{800, 100, 1100, 600}, next, kChild);
+    }
+    // Every split of one tick between the two spots settles as one of them alone would.
+    void expectOneSpotOrTheOther(Point from, Point to) {
+        const Settled stayed = tickWithMove(from, to, 1000);
+        const Settled moved = tickWithMove(from, to, 1);
+        for (std::uint64_t calls = 2; calls <= 40; ++calls) {
+            const Settled got = tickWithMove(from, to, calls);
+            EXPECT_TRUE(got == stayed || got == moved)
+                << "a move after " << calls
+                << " calls of the tick settled as neither spot: panel at " << got.rect[0] << ","
+                << got.rect[1] << ", mode "
+                << std::string(got.panelMode.begin(), got.panelMode.end());
+        }
+    }
+};
+
+TEST_F(MovingHandTest, StripOntoThePanelNeverParksIt) {
+    // The docked panel covers x 200 to 217; the strip beside it runs on to x 229.
+    const Settled stayed = tickWithMove({225, 300}, {210, 300}, 1000);
+    EXPECT_EQ(stayed.rect[0], 200);
+    const Settled moved = tickWithMove({225, 300}, {210, 300}, 1);
+    EXPECT_EQ(moved.rect[0], 200) << "the cursor on the panel keeps it where it stands";
+    expectOneSpotOrTheOther({225, 300}, {210, 300});
+}
+
+TEST_F(MovingHandTest, PanelOffToTheDesktop) { expectOneSpotOrTheOther({205, 300}, {100, 800}); }
+
+TEST_F(MovingHandTest, OneStripIntoAnother) {
+    const Settled moved = tickWithMove({225, 300}, {810, 300}, 1);
+    EXPECT_EQ(moved.rect[0], 200) << "the panel stays at the first window";
+    EXPECT_NE(moved.target, tickWithMove({225, 300}, {810, 300}, 1000).target);
+    expectOneSpotOrTheOther({225, 300}, {810, 300});
+}
+
+TEST_F(MovingHandTest, StripIntoTheExitCorner) { expectOneSpotOrTheOther({225, 300}, {0, 0}); }
+
+TEST_F(MovingHandTest, DesktopIntoTheStripOfAParkedPanel) {
+    expectOneSpotOrTheOther({500, 800}, {225, 300});
+}
+
 } // namespace
 } // namespace ep

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <iterator>
 #include <string_view>
 
 namespace ep {
@@ -28,6 +29,9 @@ constexpr std::wstring_view kMinimiseKeys = L"%( n)";
 // few milliseconds; polling every millisecond lets the keys follow it that closely.
 constexpr std::uint32_t foregroundWaitMs = 500;
 constexpr std::uint32_t foregroundPollMs = 1;
+// A switch that has not shown after these times is asked for again: another activation (a
+// window that opened, the user's own click elsewhere) can land right after it and undo it.
+constexpr std::uint32_t foregroundAskAgainMs[] = {50, 150, 300};
 
 // Before typing, the foreground switch and the button's release get time to settle.
 constexpr double typingDelayMs = 200;
@@ -65,14 +69,22 @@ int cellIndex(float y) {
 void park(Form1& panel) { panel.setLeft(Screen::Width()); }
 
 // True once target is a live window and the foreground one. Lets pending events run while it
-// waits; the poll count bounds the wait should the tick count stand still.
+// waits, and asks for the switch again a few times should it not show; the poll count bounds
+// the wait should the tick count stand still.
 bool targetInForeground(Hwnd target) {
     if (target == 0 || !os().IsWindow(target)) return false;
     const std::uint32_t start = os().GetTickCount();
     const std::uint32_t maxPolls = foregroundWaitMs / foregroundPollMs;
+    std::size_t asked = 0;
     for (std::uint32_t poll = 0;; ++poll) {
         if (os().GetForegroundWindow() == target) return true;
-        if (os().GetTickCount() - start >= foregroundWaitMs || poll >= maxPolls) return false;
+        const std::uint32_t waited = os().GetTickCount() - start;
+        if (waited >= foregroundWaitMs || poll >= maxPolls) return false;
+        if (asked < std::size(foregroundAskAgainMs) && waited >= foregroundAskAgainMs[asked]) {
+            ++asked;
+            if (!os().IsWindow(target)) return false;
+            os().SetForegroundWindow(target);
+        }
         DoEvents();
         os().Sleep(foregroundPollMs);
     }

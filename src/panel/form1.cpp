@@ -10,7 +10,9 @@ FormDesign panelDesign() {
     design.caption = L"Form1";
     // No border, title bar or taskbar button, and never activated by a press.
     design.style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-    design.exStyle = WS_EX_TOOLWINDOW;
+    // A press brings the served window forward, never the panel: a press that activated the
+    // panel could land after the switch to the served window and undo it.
+    design.exStyle = WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
     design.left = 3780;
     design.top = 3660;
     design.width = 1725;

@@ -553,6 +553,67 @@ TEST_F(ButtonsTest, ALaggingSwitchIsWaitedForUpToHalfASecond) {
     EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt vX ^X");
 }
 
+TEST_F(ButtonsTest, AnUndoneSwitchIsAskedForAgainWithinHalfASecond) {
+    settings("x", true);
+    startDocked();
+    desktop.resetCallCounts();
+    desktop.loseForegroundChanges(1);
+    std::uint32_t before = desktop.now();
+    pressCell(1);
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt");
+    EXPECT_EQ(desktop.callCounts()["SetForegroundWindow"], 2u);
+    EXPECT_LT(desktop.now() - before, 100u);
+
+    desktop.activate(notes);
+    desktop.loseForegroundChanges(3);
+    pressCell(3);
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt vX ^X");
+
+    SCOPED_TRACE("a switch that never shows is asked for a few times, then nothing is sent");
+    dock();
+    desktop.activate(notes);
+    desktop.loseForegroundChanges(1000);
+    desktop.resetCallCounts();
+    before = desktop.now();
+    pressCell(2);
+    EXPECT_LT(desktop.now() - before, 600u);
+    EXPECT_LE(desktop.callCounts()["SetForegroundWindow"], 4u);
+    EXPECT_EQ(keysTo(notes), "");
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt vX ^X");
+}
+
+TEST_F(ButtonsTest, NoPressActivatesThePanel) {
+    settings("x", true);
+    Form1& p = start();
+    // The start-up strip of close and minimise cells, before the first docking.
+    desktop.setCursor(600, 800);
+    desktop.advance(100);
+    const Rect strip = desktop.windowRect(p.Picture2.hWnd());
+    desktop.activate(notes);
+    desktop.refuseForegroundChanges(true); // nothing the program asks for may happen
+    pressAt(vbLeftButton, Point{strip.left + 8, strip.top + 22});
+    pressAt(vbMiddleButton, Point{strip.left + 8, strip.top + 7});
+    EXPECT_EQ(desktop.foreground(), notes);
+    desktop.refuseForegroundChanges(false);
+
+    dock();
+    desktop.activate(notes);
+    desktop.refuseForegroundChanges(true);
+    for (int cell = 0; cell < 4; ++cell)
+        pressCell(cell, vbMiddleButton);
+    for (int cell = 1; cell < 4; ++cell)
+        pressCell(cell);
+    EXPECT_EQ(desktop.foreground(), notes);
+    desktop.refuseForegroundChanges(false);
+
+    at(600, 800);
+    at(0, 0); // the exit bar
+    desktop.activate(notes);
+    pressAt(vbLeftButton, Point{30, 7});
+    EXPECT_EQ(desktop.foreground(), notes);
+    EXPECT_EQ(allKeys(), "");
+}
+
 TEST_F(ButtonsTest, ARejectedKeyStringTypesNothingAndBeeps) {
     settings("ab{", true);
     startDocked();

@@ -632,9 +632,13 @@ bool Desktop::State::requestForeground(Hwnd hwnd) {
     if (!w || refuse) return false;
     hwnd = w->hwnd;
     raise(hwnd); // a minimised window stays minimised
+    if (lostForegroundChanges > 0) {
+        --lostForegroundChanges;
+        return true;
+    }
     if (lag == 0) {
         setForeground(hwnd, false);
-    } else {
+    } else if (pendingFg != hwnd) { // asking again does not put off a switch under way
         pendingFg = hwnd;
         pendingDue = clock + lag;
     }
@@ -1009,6 +1013,8 @@ void Desktop::activate(Hwnd hwnd) {
 void Desktop::refuseForegroundChanges(bool refuse) { s_->refuse = refuse; }
 
 void Desktop::setForegroundLag(std::uint32_t ms) { s_->lag = ms; }
+
+void Desktop::loseForegroundChanges(int count) { s_->lostForegroundChanges = count; }
 
 const std::vector<KeyEvent>& Desktop::keyEvents() const { return s_->injected; }
 

@@ -160,6 +160,9 @@ class Desktop : public Platform {
     void activate(Hwnd hwnd); // as the user does: always works, at once
     void refuseForegroundChanges(bool refuse);
     void setForegroundLag(std::uint32_t ms);
+    // The next `count` foreground requests report success but never take effect, as when
+    // another activation lands right after the switch and undoes it.
+    void loseForegroundChanges(int count);
 
     // ---- keys
     const std::vector<KeyEvent>& keyEvents() const;        // injected ones only

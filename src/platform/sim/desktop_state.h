@@ -159,6 +159,7 @@ struct Desktop::State {
     Hwnd focusWindow = 0;
     bool refuse = false;
     std::uint32_t lag = 0;
+    int lostForegroundChanges = 0;
     Hwnd pendingFg = 0;
     std::uint64_t pendingDue = 0;
 

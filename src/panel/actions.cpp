@@ -12,6 +12,7 @@
 #include "panel/form1.h"
 
 #include <cstdint>
+#include <cwchar>
 #include <exception>
 #include <iterator>
 #include <string_view>
@@ -68,21 +69,23 @@ int cellIndex(float y) {
 
 void park(Form1& panel) { panel.setLeft(Screen::Width()); }
 
-// True once target is a live window and the foreground one. Lets pending events run while it
-// waits, and asks for the switch again a few times should it not show; the poll count bounds
-// the wait should the tick count stand still.
-bool targetInForeground(Hwnd target) {
-    if (target == 0 || !os().IsWindow(target)) return false;
+// Null once target is a live window and the foreground one; otherwise why no key may go to it. Lets
+// pending events run while it waits, and asks for the switch again a few times should it not show;
+// the poll count bounds the wait should the tick count stand still.
+const wchar_t* whyNotInForeground(Hwnd target) {
+    if (target == 0) return L"no window is served yet";
+    if (!os().IsWindow(target)) return L"the served window is gone";
     const std::uint32_t start = os().GetTickCount();
     const std::uint32_t maxPolls = foregroundWaitMs / foregroundPollMs;
     std::size_t asked = 0;
     for (std::uint32_t poll = 0;; ++poll) {
-        if (os().GetForegroundWindow() == target) return true;
+        if (os().GetForegroundWindow() == target) return nullptr;
         const std::uint32_t waited = os().GetTickCount() - start;
-        if (waited >= foregroundWaitMs || poll >= maxPolls) return false;
+        if (waited >= foregroundWaitMs || poll >= maxPolls)
+            return L"the served window did not come to the front within half a second";
+        if (!os().IsWindow(target)) return L"the served window is gone";
         if (asked < std::size(foregroundAskAgainMs) && waited >= foregroundAskAgainMs[asked]) {
             ++asked;
-            if (!os().IsWindow(target)) return false;
             os().SetForegroundWindow(target);
         }
         DoEvents();
@@ -90,10 +93,44 @@ bool targetInForeground(Hwnd target) {
     }
 }
 
-// modifier+key. The foreground is checked once, before the first key: once a key is down its
+// A press that sends nothing says why to a debugger (the user sees nothing), so that a press
+// the program declined can be told from one whose keys were lost.
+bool declined(Hwnd target, const wchar_t* why) {
+    wchar_t line[200];
+    std::swprintf(line, std::size(line),
+                  L"Edgepad: no keys sent: %ls (served window %08llX, foreground %08llX)\n", why,
+                  static_cast<unsigned long long>(target),
+                  static_cast<unsigned long long>(os().GetForegroundWindow()));
+    os().OutputDebugStringW(line);
+    return false;
+}
+
+bool targetInForeground(Hwnd target) {
+    const wchar_t* why = whyNotInForeground(target);
+    return why ? declined(target, why) : true;
+}
+
+// Under Wine on X, keys sent within a few tens of milliseconds of the press that asked for
+// them are lost when the served window was already in front, or nobody was (the pointer's
+// arrival on the panel is still being taken in there); from about a tenth of a second on they
+// arrive every time. So the first key goes out no sooner than this after the press.
+constexpr std::uint32_t keysAfterPressMs = 100;
+std::uint32_t pressedAt = 0;
+
+void waitUntilPressSettled() {
+    const std::uint32_t since = os().GetTickCount() - pressedAt;
+    if (since < keysAfterPressMs) os().Sleep(keysAfterPressMs - since);
+}
+
+// modifier+key. The foreground is checked right before the first key: once a key is down its
 // release must follow whatever happens in between, or the key would stay held system-wide.
 void sendChord(Hwnd target, std::uint8_t modifier, std::uint8_t key) {
     if (!targetInForeground(target)) return;
+    waitUntilPressSettled();
+    if (os().GetForegroundWindow() != target) {
+        declined(target, L"the served window left the front before the keys");
+        return;
+    }
     os().keybd_event(modifier, 0, 0, 0);
     os().keybd_event(key, 0, 0, 0);
     DoEvents();
@@ -140,6 +177,7 @@ template <class Action> void handlePress(Form1& panel, int button, Action action
         PopupMenu(panel, form<frmMenu>().mpop);
     } else if (button == vbLeftButton && panel.panelMode != kModeExitBar) {
         const Hwnd target = panel.targetHwnd;
+        pressedAt = os().GetTickCount();
         os().SetForegroundWindow(target);
         action(target);
     }

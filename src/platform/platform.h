@@ -466,6 +466,7 @@ class Platform {
                                             const char* value, const char* fileName) = 0;
     virtual void Sleep(std::uint32_t ms) = 0;
     virtual std::uint32_t GetTickCount() = 0;
+    virtual void OutputDebugStringW(const wchar_t* text) = 0;
     virtual std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) = 0;
     virtual std::uint32_t GetFileAttributesW(const wchar_t* path) = 0;
     // CreateFileW with no security attributes, normal attributes and no template;

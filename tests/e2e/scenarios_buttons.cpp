@@ -356,3 +356,116 @@ E2E_SCENARIO(buttons_exit_bar_double_click_ends) {
     check(edgepad.waitExit(5000), "a double-click on the exit bar ends the program");
     check(keysIn(windows.received()).empty(), "no window receives a key");
 }
+
+// Presses as they come on a working desk: before each, the user clicked in another window or
+// in the served window, or nobody is in front; then the hand goes to the strip and presses
+// back or forward. Every press must bring the served window forward and deliver its chord
+// there, and nothing anywhere else.
+E2E_SCENARIO(buttons_every_press_lands) {
+    TestWindows& windows = TestWindows::open();
+    Process edgepad(installWith(L"buttons_every_press", settingsWith("%( n)", false)));
+    const HWND panel = startAndPark(edgepad, windows);
+    if (!panel) return;
+
+    constexpr int kPresses = 66;
+    const char* const fronts[] = {"another window", "the served window", "nobody"};
+    const int screen = screenWidth();
+    int landed = 0;
+    for (int i = 0; i < kPresses && edgepad.running(); ++i) {
+        const int front = i % 3;
+        if (front == 2) {
+            const POINT away = centreOf(windows.ordinaryList);
+            moveCursor(away.x, away.y);
+            SetForegroundWindow(GetDesktopWindow());
+        } else {
+            const POINT at = centreOf(front == 0 ? windows.ordinaryList : windows.listView);
+            click(at.x, at.y);
+        }
+        const HWND wanted = front == 0 ? windows.ordinary : windows.fileManager;
+        waitFor([&] {
+            const HWND fg = GetAncestor(GetForegroundWindow(), GA_ROOT);
+            return front == 2 ? fg != windows.ordinary && fg != windows.fileManager : fg == wanted;
+        });
+        const HWND before = GetForegroundWindow();
+        waitFor([&] { return windowRect(panel).left == screen; });
+        const auto docked = dockAt(panel, windows.fileManager, windows.treeView, windows);
+        if (!docked) return;
+
+        windows.clearReceived();
+        // Back and forward in turn, so that no two presses make a double-click.
+        const int cell = 1 + (i / 3) % 2;
+        const std::string expected =
+            cell == 1 ? "vAlt vLeft ^Left ^Alt" : "vAlt vRight ^Right ^Alt";
+        clickCell(*docked, cell);
+        std::string got;
+        const bool arrived = waitFor(
+            [&] {
+                return (got = describeKeys(keysIn(windows.received(windows.fileManager)))) ==
+                       expected;
+            },
+            3000);
+        const std::string everywhere = describeKeys(keysIn(windows.received()));
+        if (arrived && everywhere == expected) {
+            ++landed;
+            continue;
+        }
+        const HWND now = GetForegroundWindow();
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        GetGUIThreadInfo(0, &gui);
+        note("press %d on cell %d with %s in front (a \"%s\"): the file manager got \"%s\", all "
+             "windows \"%s\"; the foreground is now a \"%s\"%s (focus a \"%s\", capture a "
+             "\"%s\")",
+             i, cell, fronts[front], narrow(className(before)).c_str(), got.c_str(),
+             everywhere.c_str(), narrow(className(now)).c_str(),
+             now == panel ? " (the panel itself)" : "", narrow(className(gui.hwndFocus)).c_str(),
+             narrow(className(gui.hwndCapture)).c_str());
+    }
+    check(landed == kPresses, "%d of %d presses delivered their chord to the served window only",
+          landed, kPresses);
+    check(edgepad.running(), "the program keeps running");
+}
+
+// A hand moves from the strip onto the docked panel in small steps, the way a person reaches
+// for a button. However the steps fall between the program's ticks, the panel must hold still.
+E2E_SCENARIO(docking_hand_approaches_hold_still) {
+    TestWindows& windows = TestWindows::open();
+    Process edgepad(installWith(L"docking_hand", settingsWith("%( n)", true)));
+    const HWND panel = startAndPark(edgepad, windows);
+    if (!panel) return;
+    const auto docked = dockAt(panel, windows.fileManager, windows.treeView, windows);
+    if (!docked) return;
+    const RECT top = windowRect(windows.fileManager);
+
+    constexpr int kApproaches = 240;
+    RECT home = *docked;
+    int jumps = 0;
+    for (int i = 0; i < kApproaches && edgepad.running(); ++i) {
+        const int y = home.top + 2 + (i * 7) % (int(home.bottom - home.top) - 4);
+        const int strip = top.left + 27; // beside the panel, inside the 30-pixel strip
+        const int onPanel = home.left + 4 + i % 10;
+        for (int x = strip; x >= onPanel; --x) {
+            SetCursorPos(x, y);
+            Sleep(1 + i % 3);
+        }
+        moveCursor(onPanel, y);
+        Sleep(40 + (i * 13) % 90); // rest on the button for part of a tick or more
+        const RECT now = windowRect(panel);
+        if (now.left != home.left || now.top != home.top) {
+            ++jumps;
+            note("approach %d at row %d: the panel moved from %ld,%ld to %ld,%ld", i, y, home.left,
+                 home.top, now.left, now.top);
+            waitFor([&] { return windowRect(panel).left == top.left; });
+            responsive(panel);
+            home = windowRect(panel);
+        }
+        for (int x = onPanel; x <= strip; ++x) {
+            SetCursorPos(x, y);
+            Sleep(1);
+        }
+        moveCursor(strip, y);
+    }
+    check(jumps == 0, "in %d approaches from the strip onto the panel it never moved (%d moves)",
+          kApproaches, jumps);
+    check(edgepad.running(), "the program keeps running");
+}

@@ -169,6 +169,7 @@ class Desktop : public Platform {
     std::vector<KeyEvent> keysReceivedBy(Hwnd hwnd) const; // injected and pressed by the user
     bool keyIsDown(std::uint16_t vk) const;
     std::vector<std::uint32_t> beeps;
+    std::vector<std::wstring> debugLines; // what the program told a debugger
 
     // ---- regions, GDI
     int liveRegions() const;
@@ -322,6 +323,7 @@ class Desktop : public Platform {
                                     const char* fileName) override;
     void Sleep(std::uint32_t ms) override;
     std::uint32_t GetTickCount() override;
+    void OutputDebugStringW(const wchar_t* text) override;
     std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) override;
     std::uint32_t GetFileAttributesW(const wchar_t* path) override;
     Handle CreateFileW(const wchar_t* path, std::uint32_t access, std::uint32_t shareMode,

@@ -457,6 +457,11 @@ void Desktop::Sleep(std::uint32_t ms) {
     s_->runTo(s_->clock + ms, false);
 }
 
+void Desktop::OutputDebugStringW(const wchar_t* text) {
+    s_->count("OutputDebugStringW");
+    debugLines.push_back(text ? text : L"");
+}
+
 std::uint32_t Desktop::GetTickCount() {
     s_->count("GetTickCount");
     return std::uint32_t(s_->clock);

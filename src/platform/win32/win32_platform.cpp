@@ -399,6 +399,7 @@ class Win32Platform final : public Platform {
     }
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
     std::uint32_t GetTickCount() override { return ::GetTickCount(); }
+    void OutputDebugStringW(const wchar_t* text) override { ::OutputDebugStringW(text); }
     std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) override {
         return ::GetModuleFileNameW(nullptr, buffer, size);
     }

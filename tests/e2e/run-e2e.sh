@@ -35,7 +35,7 @@ setup)
     # The first program in a fresh prefix brings up Wine's desktop process; until then the
     # cursor cannot be moved.
     status=0
-    wine "$driver" warmup </dev/null >"$logs/warmup.log" 2>&1 || status=$?
+    ep_wine "$driver" warmup </dev/null >"$logs/warmup.log" 2>&1 || status=$?
     cat "$logs/warmup.log"
     exit "$status"
     ;;
@@ -48,7 +48,7 @@ scenario)
     rm -f "$screenshots/$name".bmp "$screenshots/$name".png
     status=0
     EDGEPAD_SCREENSHOTS="$(ep_winpath "$screenshots")" \
-        wine "$driver" "$name" "$(ep_winpath "$program")" "$(ep_winpath "$work")" \
+        ep_wine "$driver" "$name" "$(ep_winpath "$program")" "$(ep_winpath "$work")" \
         </dev/null >"$logs/$name.log" 2>&1 || status=$?
     cat "$logs/$name.log"
     for bmp in "$screenshots"/*.bmp; do

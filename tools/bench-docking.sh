@@ -154,13 +154,14 @@ declare -A what=([a]="(a) over the desktop" [b]="(b) in the strip beside the pan
                  [b2]="(b') on the docked panel" [c]="(c) served window, outside the strip")
 
 # The process of our prefix that runs the Windows program named $1, looked up by name rather
-# than taken to be the launcher's: Wine may run a program in a process of its own.
+# than taken to be the launcher's: Wine may run a program in a process of its own. Its command
+# line names the program by a Windows path or, started straight by the loader, by a Linux one.
 programPid() {
     local name=$1 pid
     for pid in $(pgrep -f -- "$name"); do
         tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" ||
             continue
-        tr '\0' '\n' <"/proc/$pid/cmdline" 2>/dev/null | head -n 1 | grep -q -- "\\\\$name\$" ||
+        tr '\0' '\n' <"/proc/$pid/cmdline" 2>/dev/null | head -n 1 | grep -q -- "[\\\\/]$name\$" ||
             continue
         echo "$pid"
         return

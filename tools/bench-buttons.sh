@@ -23,12 +23,9 @@ fi
 x86_64-w64-mingw32-g++ -std=c++20 -Wall -Wextra -Werror -O2 -s -municode -static \
     "$root/bench/buttons/button_latency.cpp" -o "$out/button_latency.exe"
 
+# The project's Wine settings and ep_wine, in a prefix of our own.
+source "$root/tools/wine-env.sh"
 export WINEPREFIX="$out/prefix"
-export WINEARCH=win64
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree=;mshtml="
-unset LC_ALL LC_CTYPE LC_MESSAGES
-export LANG=ja_JP.UTF-8
 
 xvfbPid=""
 cleanup() {
@@ -48,20 +45,16 @@ if [[ -z "${DISPLAY:-}" ]]; then
     done
     for _ in $(seq 50); do [[ -S "/tmp/.X11-unix/X${DISPLAY#:}" ]] && break; sleep 0.1; done
 fi
-# With Wine's 32-bit half installed, a prefix made without it (no syswow64) starts nothing.
-if [[ -x /usr/lib/wine/wine && -d "$WINEPREFIX" && ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]]; then
-    wineserver -k 2>/dev/null || true
-    rm -rf "$WINEPREFIX"
-fi
+# Only 64-bit programs run here, so the prefix needs nothing of Wine's 32-bit half.
 if [[ ! -d "$WINEPREFIX/drive_c" ]]; then
-    wine wineboot -i </dev/null >"$out/wineboot.log" 2>&1
+    ep_wine wineboot -i </dev/null >"$out/wineboot.log" 2>&1
 fi
 wineserver -w 2>/dev/null || true
 
 winpath() { printf 'Z:%s' "$(realpath -m "$1" | sed 's|/|\\|g')"; }
 
 echo "== under Wine on bare X (no window manager)"
-wine "$out/button_latency.exe" "$(winpath "$exe")" "$(winpath "$out/work")" "$presses" \
+ep_wine "$out/button_latency.exe" "$(winpath "$exe")" "$(winpath "$out/work")" "$presses" \
     </dev/null 2>"$out/latency.log" | tr -d '\r'
 # Presses whose keys did not arrive as four, if any (Wine's own notices are left out).
 grep -E 'key events instead|did not (dock|park)' "$out/latency.log" || true

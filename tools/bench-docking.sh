@@ -51,12 +51,9 @@ $cxx -std=c++20 -Wall -Wextra -Werror -O2 -s -municode -static \
 mkdir -p "$out/edgepad"
 cp "$exe" "$out/edgepad/edgepad.exe"
 
+# The project's Wine settings and ep_wine, in a prefix of our own.
+source "$root/tools/wine-env.sh"
 export WINEPREFIX="$out/prefix"
-export WINEARCH=win64
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree=;mshtml="
-unset LC_ALL LC_CTYPE LC_MESSAGES
-export LANG=ja_JP.UTF-8
 
 xvfbPid=""
 started=()
@@ -78,22 +75,13 @@ if [[ -z "${DISPLAY:-}" ]]; then
     done
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 fi
-# With Wine's 32-bit half installed, a prefix made without it (no syswow64) starts nothing.
-if [[ -x /usr/lib/wine/wine && -d "$WINEPREFIX" && ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]]; then
-    wineserver -k 2>/dev/null || true
-    rm -rf "$WINEPREFIX"
-fi
+# Only 64-bit programs run here, so the prefix needs nothing of Wine's 32-bit half.
 if [[ ! -d "$WINEPREFIX/drive_c" ]]; then
-    wine wineboot -i >/dev/null 2>&1
+    ep_wine wineboot -i >/dev/null 2>&1
 fi
 wineserver -w 2>/dev/null || true # the boot's own processes settle
 
 winpath() { printf 'Z:%s' "$(realpath -m "$1" | sed 's|/|\\|g')"; }
-
-# The driver runs in the process the 64-bit loader starts, so that killing that process ends
-# it (the wine command would start it through start.exe, in a process of its own).
-loader=wine
-[[ -x /usr/lib/wine/wine64 ]] && loader=/usr/lib/wine/wine64
 
 # CPU time of a process in nanoseconds: every thread's time on a CPU.
 cpuNs() {
@@ -119,7 +107,10 @@ wineserverPid() {
 # ---- The windows and the spots ----------------------------------------------------------
 spots="$out/spots.txt"
 rm -f "$spots"
-"$loader" "$out/docking_driver.exe" windows "$(winpath "$spots")" >/dev/null 2>&1 &
+# Straight through the 64-bit loader rather than ep_wine's shell function, so that $! is the
+# driver's own process and killing it ends the driver.
+WINELOADER="$EP_WINE64" "$EP_WINE64" "$out/docking_driver.exe" windows "$(winpath "$spots")" \
+    >/dev/null 2>&1 &
 driverPid=$!
 started+=("$driverPid")
 for _ in $(seq 300); do [[ -s "$spots" ]] && break; sleep 0.1; done
@@ -162,15 +153,15 @@ labels=(a b b2 c)
 declare -A what=([a]="(a) over the desktop" [b]="(b) in the strip beside the panel"
                  [b2]="(b') on the docked panel" [c]="(c) served window, outside the strip")
 
-# The process of our prefix that runs the Windows program named $1. With Wine's 32-bit half
-# installed, the wine command starts a 64-bit program through start.exe in a process of its
-# own, so the launcher's process id is not the program's.
+# The process of our prefix that runs the Windows program named $1, looked up by name rather
+# than taken to be the launcher's: Wine may run a program in a process of its own. Its command
+# line names the program by a Windows path or, started straight by the loader, by a Linux one.
 programPid() {
     local name=$1 pid
     for pid in $(pgrep -f -- "$name"); do
         tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" ||
             continue
-        tr '\0' '\n' <"/proc/$pid/cmdline" 2>/dev/null | head -n 1 | grep -q -- "\\\\$name\$" ||
+        tr '\0' '\n' <"/proc/$pid/cmdline" 2>/dev/null | head -n 1 | grep -q -- "[\\\\/]$name\$" ||
             continue
         echo "$pid"
         return
@@ -181,7 +172,7 @@ run() {
     local name=$1 program=$2
     # Idle first, so that the strip entry docks.
     xdotool mousemove "$desktopX" "$desktopY"
-    wine "$program" >/dev/null 2>&1 &
+    WINELOADER="$EP_WINE64" "$EP_WINE64" "$program" >/dev/null 2>&1 &
     local launcher=$!
     started+=("$launcher")
     sleep 4
@@ -229,8 +220,8 @@ echo
 kill "$driverPid" 2>/dev/null || true
 wait "$driverPid" 2>/dev/null || true
 echo "== docking latency under Wine, bare X display ($entries entries)"
-wine "$out/docking_driver.exe" latency "$(winpath "$out/edgepad/edgepad.exe")" "$entries" \
+ep_wine "$out/docking_driver.exe" latency "$(winpath "$out/edgepad/edgepad.exe")" "$entries" \
     2>/dev/null || true
 echo "== docking latency under Wine, virtual desktop ($entries entries)"
-wine explorer /desktop=edgepadbench,1280x1024 "$out/docking_driver.exe" latency \
+ep_wine explorer /desktop=edgepadbench,1280x1024 "$out/docking_driver.exe" latency \
     "$(winpath "$out/edgepad/edgepad.exe")" "$entries" 2>/dev/null || true

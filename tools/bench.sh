@@ -26,7 +26,7 @@ bench="$EP_BUILD/windows/bench_startup.exe"
 # program title -> "median min max runs window-median visible-median ws private later-ws
 # later-private" (milliseconds, then KB)
 startup() {
-    wine "$bench" "$(ep_winpath "$work/$1")" "$2" "$runs" "$memorySeconds" </dev/null \
+    ep_wine "$bench" "$(ep_winpath "$work/$1")" "$2" "$runs" "$memorySeconds" </dev/null \
         2>"$work/$1.log" | tr -d '\r' | awk '
         /^median/ { t = $2 " " $4 " " $6 " " $8 " " $10 " " $12 }
         /^memory/ { m = $3 " " $5 " " $7 " " $9 }
@@ -37,7 +37,8 @@ read -r ep_median ep_min ep_max ep_runs ep_window ep_visible ep_ws ep_private ep
     < <(startup edgepad.exe Form1)
 read -r ref_median ref_min ref_max ref_runs ref_window ref_visible ref_ws ref_private ref_ws2 \
     ref_private2 < <(startup bench_reference.exe Reference)
-reshape="$(wine "$EP_BUILD/windows/bench_reshape.exe" </dev/null 2>"$work/reshape.log" | tr -d '\r')"
+reshape="$(ep_wine "$EP_BUILD/windows/bench_reshape.exe" </dev/null 2>"$work/reshape.log" |
+    tr -d '\r')"
 ep_wine_down
 
 ep_size=$(stat -c %s "$work/edgepad.exe")

@@ -39,7 +39,7 @@ ep_prefix_up
 # Faces Windows has and Wine lacks, replaced by their likes among the installed fonts, so that
 # the About window shows a serif and a Mincho face where it asks for them.
 replace_font() {
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$1" /t REG_SZ /d "$2" /f \
+    ep_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$1" /t REG_SZ /d "$2" /f \
         </dev/null >>"$out/wine-fonts.log" 2>&1
 }
 replace_font 'ＭＳ Ｐ明朝' 'IPAPMincho'
@@ -47,11 +47,11 @@ replace_font 'ＭＳ 明朝' 'IPAMincho'
 replace_font 'MS UI Gothic' 'IPAPGothic'
 replace_font 'Times New Roman' 'Liberation Serif'
 # A first program brings a fresh prefix's desktop up; until then the cursor cannot move.
-wine build/windows/e2e_driver.exe warmup </dev/null >"$out/warmup.log" 2>&1 || true
+ep_wine build/windows/e2e_driver.exe warmup </dev/null >"$out/warmup.log" 2>&1 || true
 
 status=0
 EDGEPAD_SCREENSHOTS="$(ep_winpath "$raw")" \
-    wine "$driver" tour "$(ep_winpath build/windows/edgepad.exe)" "$(ep_winpath "$out/work")" \
+    ep_wine "$driver" tour "$(ep_winpath build/windows/edgepad.exe)" "$(ep_winpath "$out/work")" \
     </dev/null >"$out/demo.log" 2>&1 || status=$?
 ep_wine_down
 grep -E '^(ok|FAIL) ' "$out/demo.log" || true

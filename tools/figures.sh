@@ -70,7 +70,7 @@ read -r cpu_c_ep cpu_c_ref cpu_c_ratio < <(cpu_row "(c) served window")
 read -r dock_x_median dock_x_p95 < <(latency_after "bare X display")
 read -r dock_v_median dock_v_p95 < <(latency_after "virtual desktop")
 
-echo "Measured $(cat "$out/date" 2>/dev/null || date -u +%Y-%m-%d) under Wine ($(wine --version 2>/dev/null || echo wine)) on Xvfb" \
+echo "Measured $(cat "$out/date" 2>/dev/null || date -u +%Y-%m-%d) under Wine ($(source tools/wine-env.sh && ep_wine --version 2>/dev/null || echo wine)) on Xvfb" \
     "(1280 x 1024), $(nproc) CPUs ($(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo))," \
     "by tools/figures.sh."
 echo

@@ -15,7 +15,7 @@ ep_prefix_up
 
 program="$EP_BUILD/windows/edgepad.exe"
 log="$EP_BUILD/run.log"
-wine "$program" </dev/null >"$log" 2>&1 &
+ep_wine "$program" </dev/null >"$log" 2>&1 &
 echo "edgepad.exe runs under Wine (prefix $WINEPREFIX, display $DISPLAY)"
 
 # Wait for the panel's X window; it is parked just beyond the right edge of the screen.

@@ -1,7 +1,8 @@
 # Sourced by the scripts and by the Wine test runner. Sets up the project's own Wine prefix
 # under build/, a display (our own Xvfb when there is none) and the Japanese locale, which
-# the panel's captions need. Everything it starts it can also stop: ep_wine_down stops only
-# the wineserver of this prefix and the Xvfb whose process id it recorded.
+# the panel's captions need, and starts programs under Wine with ep_wine. Everything it starts
+# it can also stop: ep_wine_down stops only the wineserver of this prefix and the Xvfb whose
+# process id it recorded.
 
 EP_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 EP_BUILD="$EP_ROOT/build"
@@ -24,6 +25,13 @@ ep_winpath() {
 }
 
 ep_log() { printf '%s\n' "$*" >&2; }
+
+# Runs a Windows program (wineboot, reg, edgepad.exe ...) under Wine's 64-bit loader. The wine
+# command would take the 32-bit loader whenever Wine's 32-bit half is installed, and that one
+# cannot even start where the kernel runs no 32-bit programs. WINELOADER names the loader for
+# the programs a program starts in turn; Wine swaps in the 32-bit one for a 32-bit program.
+EP_WINE64=/usr/lib/wine/wine64
+ep_wine() { WINELOADER="$EP_WINE64" "$EP_WINE64" "$@"; }
 
 # Our Xvfb, if this run started one and it still runs.
 ep_session_xvfb() {
@@ -73,26 +81,29 @@ ep_display_up() {
 }
 
 # Boots the prefix once (about ten seconds), then keeps a persistent wineserver so that
-# every later program starts quickly.
+# every later program starts quickly. The 64-bit programs need nothing of Wine's 32-bit half,
+# but the 32-bit edgepad.exe runs only in a prefix booted with it (its syswow64): where that
+# half is installed and the machine runs 32-bit programs, a prefix booted without it is booted
+# again. The ready mark records which kind of prefix this is.
 ep_prefix_up() {
     mkdir -p "$EP_BUILD"
-    # Once Wine's 32-bit half is installed, the wine command starts every program through the
-    # 32-bit loader, which fails even for 64-bit programs in a prefix booted without it (no
-    # syswow64): boot such a prefix again.
-    if [[ -x /usr/lib/wine/wine && ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]]; then
-        rm -f "$WINEPREFIX/.edgepad-ready"
+    local ready="$WINEPREFIX/.edgepad-ready" with32=no
+    if [[ -x /usr/lib/wine/wine ]] && ! grep -qx 'with32=yes' "$ready" 2>/dev/null &&
+        "$EP_ROOT/tools/check-32bit.sh" >/dev/null; then
+        with32=yes
+        rm -f "$ready"
     fi
-    if [[ ! -f "$WINEPREFIX/.edgepad-ready" ]]; then
+    if [[ ! -f "$ready" ]]; then
         ep_log "booting the Wine prefix $WINEPREFIX ..."
         wineserver -k >/dev/null 2>&1 || true
         rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
         wineserver -p </dev/null >/dev/null 2>&1
-        wine wineboot -i </dev/null >"$EP_BUILD/wineboot.log" 2>&1
+        ep_wine wineboot -i </dev/null >"$EP_BUILD/wineboot.log" 2>&1
         # Wine draws window frames itself, so screenshots show them without a window manager.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f \
+        ep_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f \
             </dev/null >>"$EP_BUILD/wineboot.log" 2>&1
-        touch "$WINEPREFIX/.edgepad-ready"
+        printf 'with32=%s\n' "$with32" >"$ready"
     fi
     wineserver -p </dev/null >/dev/null 2>&1 || true
 }

@@ -50,7 +50,7 @@ void Form1::Form_Load() {
     }
 
     makeTopmost(*this);
-    setLeft(Screen::Width());
+    park(*this);
     Picture1.setLeft(0);
     Picture1.setTop(3 * pixelsToTwipsY(buttonPitchPx));
     Timer1.setEnabled(true);

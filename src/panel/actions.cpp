@@ -62,8 +62,6 @@ int cellIndex(float y) {
     return roundHalfEven(y) / mod_RGN_UserFunction::pixelsToTwipsY(buttonPitchPx);
 }
 
-void park(Form1& panel) { panel.setLeft(Screen::Width()); }
-
 // True once target is a live window and the foreground one. Lets pending events run while it
 // waits; the poll count bounds the wait should the tick count stand still.
 bool targetInForeground(Hwnd target) {

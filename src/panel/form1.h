@@ -60,4 +60,8 @@ class Form1 : public Form {
     void Picture2_MouseDown(int button, int shift, float x, float y);
 };
 
+// Parks the panel just beyond the right edge of the whole desktop, every monitor included, so
+// that no screen shows it. Only its left edge changes.
+void park(Form1& panel);
+
 } // namespace ep

@@ -79,7 +79,7 @@ void settleTick(Form1& panel) {
     // Parking moves the panel just beyond the right edge and leaves its shape, height and
     // top as they are until the next entry reshapes it.
     if (panel.prevMark == kMarkShown && panel.curMark == kMarkNothing) {
-        panel.setLeft(Screen::Width());
+        park(panel);
     }
     panel.prevMark = panel.curMark;
 }

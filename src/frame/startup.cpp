@@ -22,6 +22,8 @@ void Form1::Form_Load() {
     if (App::PrevInstance()) End();
 
     userCommand = readIniValue(kSection, L"USER_COMMAND");
+    // Never written back: only the user edits this key.
+    servedWindows = parseServedWindows(readIniValue(kSection, L"SERVED_WINDOWS"));
 
     shapeForm(kShapeButtonColumn, *this, vbTrue);
 

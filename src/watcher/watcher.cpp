@@ -8,21 +8,11 @@
 #include "menu/frm_menu.h"
 #include "panel/form1.h"
 #include "shaping/shaping.h"
-
-#include <algorithm>
+#include "watcher/served_windows.h"
 
 namespace ep {
 
 namespace {
-
-bool isServedTopLevel(const std::wstring& className) {
-    return std::find(kServedTopLevelClasses.begin(), kServedTopLevelClasses.end(), className) !=
-           kServedTopLevelClasses.end();
-}
-
-bool isServedHit(const std::wstring& className) {
-    return className.starts_with(kServedHitClassPrefix) || className == kBrowserViewClass;
-}
 
 // The strip, height and class tests. Each probe call looks at the cursor anew; the edges are
 // those of the top-level window's outer rectangle, frame included.
@@ -40,7 +30,7 @@ bool cursorInHotZone(Form1& panel) {
     const std::int32_t bottom = panel.getPointWindowBottom();
     if (!(top <= panel.cursorY && panel.cursorY <= bottom)) return false;
 
-    return isServedTopLevel(topClass) && isServedHit(hitClass);
+    return isServedWindow(topClass, hitClass, panel.servedWindows);
 }
 
 // Shows the button column at the served window's left edge, centred on the cursor's height.

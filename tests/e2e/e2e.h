@@ -154,6 +154,12 @@ class TestWindows {
     HWND browserView = nullptr; //   "Internet Explorer_Server"
     HWND ordinary = nullptr;    // a window that must not be served, with a list view
     HWND ordinaryList = nullptr;
+    // Browsers of made-up classes that only the setting SERVED_WINDOWS can serve, hidden until
+    // a scenario shows them: one whose page view is a child window below a strip of its own
+    // frame, one with no child window at all.
+    HWND widgetFrame = nullptr; // "EdgepadTestWidgetFrame"
+    HWND widgetView = nullptr;  //   "EdgepadTestWidgetView", below a 40-pixel tab strip
+    HWND plainFrame = nullptr;  // "EdgepadTestPlainFrame"
 
     // Keyboard, close and system-command messages received so far, by the top-level window
     // they belong to (or all, for null).

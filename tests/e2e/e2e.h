@@ -38,6 +38,9 @@ bool responsive(HWND window);
 
 // ---- The panel seen from outside.
 POINT restingSpot(); // low in the middle of the screen, away from every strip
+// Where the parked panel's left edge stands: the right edge of all screens together, which with
+// one screen is its width.
+int parkedLeft();
 bool panelParked(HWND panel);
 bool isExitBar(HWND panel); // 64 x 16 at (-1, -1)
 // Brings the watcher to idle, seen from outside: it docks only on an entry from idle, and its

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # ctest's entry to the Wine rig.
 #   run-e2e.sh setup            display and prefix up, desktop warmed up
-#   run-e2e.sh scenario NAME    one scenario of the driver against build/windows/edgepad.exe
-#   run-e2e.sh cleanup          stop this prefix's wineserver and our Xvfb
+#   run-e2e.sh scenario NAME    one scenario of the driver against build/windows/edgepad.exe;
+#                               a scenario named screens_* runs on three screens (wine-env.sh)
+#   run-e2e.sh cleanup          stop our prefixes' wineservers and our Xvfbs
 # Wine's helper processes outlive the programs they serve; they get log files, never ctest's
 # pipes, or ctest would wait for them.
 set -euo pipefail
@@ -43,8 +44,15 @@ scenario)
     name="${2:?scenario name}"
     require "$driver"
     require "$program"
-    ep_display_up
-    ep_prefix_up
+    if [[ "$name" == screens_* ]]; then
+        # Several screens: a display and a prefix of their own, the desktop brought up first.
+        ep_screens_up
+        wine "$driver" warmup </dev/null >"$logs/warmup-screens.log" 2>&1 ||
+            cat "$logs/warmup-screens.log"
+    else
+        ep_display_up
+        ep_prefix_up
+    fi
     rm -f "$screenshots/$name".bmp "$screenshots/$name".png
     status=0
     EDGEPAD_SCREENSHOTS="$(ep_winpath "$screenshots")" \

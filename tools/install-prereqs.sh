@@ -11,6 +11,8 @@ packages=(
     # Wine's X11 driver loads these X extensions at run time; they are only recommended.
     libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3
     fonts-ipafont-gothic fonts-ipafont-mincho locales
+    # xrandr splits the several-screens scenarios' Xvfb into three monitors.
+    x11-xserver-utils
     # The demo shows the About window with these in place of the Windows faces it names.
     fonts-liberation
     # The 32-bit build (its tests run it under Wine's 32-bit half, added below). The release

@@ -33,17 +33,48 @@ ep_log() { printf '%s\n' "$*" >&2; }
 EP_WINE64=/usr/lib/wine/wine64
 ep_wine() { WINELOADER="$EP_WINE64" "$EP_WINE64" "$@"; }
 
-# Our Xvfb, if this run started one and it still runs.
+# Our Xvfb, if this run started one and it still runs (recorded in $1, by default the
+# ordinary rig's session file).
 ep_session_xvfb() {
-    [[ -f "$EP_SESSION" ]] || return 1
+    local session="${1:-$EP_SESSION}"
+    [[ -f "$session" ]] || return 1
     local pid display
-    pid="$(sed -n 's/^xvfb_pid=//p' "$EP_SESSION")"
-    display="$(sed -n 's/^display=//p' "$EP_SESSION")"
+    pid="$(sed -n 's/^xvfb_pid=//p' "$session")"
+    display="$(sed -n 's/^display=//p' "$session")"
     [[ -n "$pid" && -n "$display" ]] || return 1
     kill -0 "$pid" 2>/dev/null || return 1
     grep -qa Xvfb "/proc/$pid/cmdline" 2>/dev/null || return 1
     EP_XVFB_PID="$pid"
     EP_XVFB_DISPLAY="$display"
+}
+
+# Starts Xvfb on a free display with the given arguments, records it in the session file $1
+# and exports DISPLAY. The log goes to $2.
+ep_start_xvfb() {
+    local session="$1" log="$2"
+    shift 2
+    mkdir -p "$EP_BUILD"
+    local n pid
+    for n in $(seq 90 150); do
+        [[ -e "/tmp/.X$n-lock" || -e "/tmp/.X11-unix/X$n" ]] && continue
+        Xvfb ":$n" "$@" -nolisten tcp </dev/null >"$log" 2>&1 &
+        pid=$!
+        disown "$pid" 2>/dev/null || true
+        for _ in $(seq 1 100); do
+            [[ -S "/tmp/.X11-unix/X$n" ]] && break
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        if [[ -S "/tmp/.X11-unix/X$n" ]] && kill -0 "$pid" 2>/dev/null; then
+            printf 'xvfb_pid=%s\ndisplay=:%s\n' "$pid" "$n" >"$session"
+            export DISPLAY=":$n"
+            ep_log "Xvfb on :$n (pid $pid)"
+            return 0
+        fi
+        kill "$pid" 2>/dev/null || true
+    done
+    ep_log "could not start Xvfb (see $log)"
+    return 1
 }
 
 # Uses $DISPLAY when there is one; otherwise starts Xvfb on a free display (or reuses the
@@ -56,28 +87,7 @@ ep_display_up() {
         export DISPLAY="$EP_XVFB_DISPLAY"
         return 0
     fi
-    mkdir -p "$EP_BUILD"
-    local n pid
-    for n in $(seq 90 150); do
-        [[ -e "/tmp/.X$n-lock" || -e "/tmp/.X11-unix/X$n" ]] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$EP_BUILD/xvfb.log" 2>&1 &
-        pid=$!
-        disown "$pid" 2>/dev/null || true
-        for _ in $(seq 1 100); do
-            [[ -S "/tmp/.X11-unix/X$n" ]] && break
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        if [[ -S "/tmp/.X11-unix/X$n" ]] && kill -0 "$pid" 2>/dev/null; then
-            printf 'xvfb_pid=%s\ndisplay=:%s\n' "$pid" "$n" >"$EP_SESSION"
-            export DISPLAY=":$n"
-            ep_log "Xvfb on :$n (pid $pid)"
-            return 0
-        fi
-        kill "$pid" 2>/dev/null || true
-    done
-    ep_log "could not start Xvfb (see $EP_BUILD/xvfb.log)"
-    return 1
+    ep_start_xvfb "$EP_SESSION" "$EP_BUILD/xvfb.log" -screen 0 1280x1024x24
 }
 
 # Boots the prefix once (about ten seconds), then keeps a persistent wineserver so that
@@ -108,18 +118,66 @@ ep_prefix_up() {
     wineserver -p </dev/null >/dev/null 2>&1 || true
 }
 
-# Stops what ep_display_up and ep_prefix_up started, and nothing else.
+# Three screens of 1280 x 1024 side by side, the primary in the middle, for the scenarios
+# whose names begin with "screens_". Xvfb offers one wide screen; RandR monitors split it
+# (-noreset keeps them when the last client leaves), and Wine, told to ask Xinerama instead
+# of RandR for its monitors, sees three. They get an Xvfb and a prefix of their own, so that
+# the ordinary rig keeps its single screen.
+EP_SCREENS_SESSION="$EP_BUILD/wine-session-screens"
+EP_SCREENS_PREFIX="$EP_BUILD/wineprefix-screens"
+
+ep_screens_up() {
+    if ! command -v xrandr >/dev/null; then
+        ep_log "xrandr is missing: run tools/install-prereqs.sh"
+        return 1
+    fi
+    if ep_session_xvfb "$EP_SCREENS_SESSION"; then
+        export DISPLAY="$EP_XVFB_DISPLAY"
+    else
+        ep_start_xvfb "$EP_SCREENS_SESSION" "$EP_BUILD/xvfb-screens.log" \
+            -screen 0 3840x1024x24 -noreset || return 1
+        # The name's "*" makes the middle monitor the primary one.
+        xrandr --setmonitor EdgepadLeft 1280/338x1024/270+0+0 screen >/dev/null &&
+            xrandr --setmonitor '*EdgepadMiddle' 1280/338x1024/270+1280+0 none >/dev/null &&
+            xrandr --setmonitor EdgepadRight 1280/338x1024/270+2560+0 none >/dev/null || {
+            ep_log "xrandr could not split the screen into three monitors"
+            return 1
+        }
+    fi
+    export WINEPREFIX="$EP_SCREENS_PREFIX"
+    ep_prefix_up
+    if [[ ! -f "$WINEPREFIX/.edgepad-screens" ]]; then
+        ep_wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /t REG_SZ /d N /f \
+            </dev/null >>"$EP_BUILD/wineboot.log" 2>&1
+        # The desktop process reads the monitors when it starts.
+        wineserver -k </dev/null >/dev/null 2>&1 || true
+        wineserver -p </dev/null >/dev/null 2>&1 || true
+        touch "$WINEPREFIX/.edgepad-screens"
+    fi
+}
+
+ep_stop_xvfb() {
+    kill "$EP_XVFB_PID" 2>/dev/null || true
+    for _ in $(seq 1 50); do
+        kill -0 "$EP_XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    ep_log "stopped Xvfb on $EP_XVFB_DISPLAY (pid $EP_XVFB_PID)"
+}
+
+# Stops what ep_display_up, ep_prefix_up and ep_screens_up started, and nothing else.
 ep_wine_down() {
     if [[ -d "$WINEPREFIX" ]]; then
         wineserver -k </dev/null >/dev/null 2>&1 || true
     fi
-    if ep_session_xvfb; then
-        kill "$EP_XVFB_PID" 2>/dev/null || true
-        for _ in $(seq 1 50); do
-            kill -0 "$EP_XVFB_PID" 2>/dev/null || break
-            sleep 0.1
-        done
-        ep_log "stopped Xvfb on $EP_XVFB_DISPLAY (pid $EP_XVFB_PID)"
+    if [[ -d "$EP_SCREENS_PREFIX" ]]; then
+        WINEPREFIX="$EP_SCREENS_PREFIX" wineserver -k </dev/null >/dev/null 2>&1 || true
     fi
-    rm -f "$EP_SESSION"
+    if ep_session_xvfb; then
+        ep_stop_xvfb
+    fi
+    if ep_session_xvfb "$EP_SCREENS_SESSION"; then
+        ep_stop_xvfb
+    fi
+    rm -f "$EP_SESSION" "$EP_SCREENS_SESSION"
 }

@@ -22,6 +22,8 @@ void Form1::Form_Load() {
     if (App::PrevInstance()) End();
 
     userCommand = readIniValue(kSection, L"USER_COMMAND");
+    // Never written back: only the user edits this key.
+    servedWindows = parseServedWindows(readIniValue(kSection, L"SERVED_WINDOWS"));
 
     shapeForm(kShapeButtonColumn, *this, vbTrue);
 
@@ -50,7 +52,7 @@ void Form1::Form_Load() {
     }
 
     makeTopmost(*this);
-    setLeft(Screen::Width());
+    park(*this);
     Picture1.setLeft(0);
     Picture1.setTop(3 * pixelsToTwipsY(buttonPitchPx));
     Timer1.setEnabled(true);

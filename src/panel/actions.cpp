@@ -67,8 +67,6 @@ int cellIndex(float y) {
     return roundHalfEven(y) / mod_RGN_UserFunction::pixelsToTwipsY(buttonPitchPx);
 }
 
-void park(Form1& panel) { panel.setLeft(Screen::Width()); }
-
 // Null once target is a live window and the foreground one; otherwise why no key may go to it. Lets
 // pending events run while it waits, and asks for the switch again a few times should it not show;
 // the poll count bounds the wait should the tick count stand still.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "frame/toolkit.h"
+#include "watcher/served_windows.h"
 
 #include <cstdint>
 #include <string>
@@ -31,6 +32,8 @@ class Form1 : public Form {
 
     // The key string the user button types, read once at start-up.
     std::wstring userCommand;
+    // The windows the user adds to the built-in ones, read once at start-up.
+    ServedWindowRules servedWindows;
 
     // What the watcher settled; the button handlers act on it.
     std::wstring curMark;
@@ -59,5 +62,9 @@ class Form1 : public Form {
     void Picture1_MouseDown(int button, int shift, float x, float y);
     void Picture2_MouseDown(int button, int shift, float x, float y);
 };
+
+// Parks the panel just beyond the right edge of the whole desktop, every monitor included, so
+// that no screen shows it. Only its left edge changes.
+void park(Form1& panel);
 
 } // namespace ep

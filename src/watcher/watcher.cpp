@@ -13,21 +13,11 @@
 #include "panel/form1.h"
 #include "probe/point_look.h"
 #include "shaping/shaping.h"
-
-#include <algorithm>
+#include "watcher/served_windows.h"
 
 namespace ep {
 
 namespace {
-
-bool isServedTopLevel(const std::wstring& className) {
-    return std::find(kServedTopLevelClasses.begin(), kServedTopLevelClasses.end(), className) !=
-           kServedTopLevelClasses.end();
-}
-
-bool isServedHit(const std::wstring& className) {
-    return className.starts_with(kServedHitClassPrefix) || className == kBrowserViewClass;
-}
 
 // The strip, height and class tests; the edges are those of the top-level window's outer
 // rectangle, frame included.
@@ -42,7 +32,7 @@ bool cursorInHotZone(Form1& panel, PointLook& look) {
 
     if (!(look.top() <= panel.cursorY && panel.cursorY <= look.bottom())) return false;
 
-    return isServedTopLevel(topClass) && isServedHit(hitClass);
+    return isServedWindow(topClass, hitClass, panel.servedWindows);
 }
 
 // Shows the button column at the served window's left edge, centred on the cursor's height.
@@ -81,7 +71,7 @@ void settleTick(Form1& panel, PointLook& look) {
     // Parking moves the panel just beyond the right edge and leaves its shape, height and
     // top as they are until the next entry reshapes it.
     if (panel.prevMark == kMarkShown && panel.curMark == kMarkNothing) {
-        panel.setLeft(Screen::Width());
+        park(panel);
     }
     panel.prevMark = panel.curMark;
 }

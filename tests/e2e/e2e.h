@@ -38,6 +38,9 @@ bool responsive(HWND window);
 
 // ---- The panel seen from outside.
 POINT restingSpot(); // low in the middle of the screen, away from every strip
+// Where the parked panel's left edge stands: the right edge of all screens together, which with
+// one screen is its width.
+int parkedLeft();
 bool panelParked(HWND panel);
 bool isExitBar(HWND panel); // 64 x 16 at (-1, -1)
 // Brings the watcher to idle, seen from outside: it docks only on an entry from idle, and its
@@ -154,6 +157,12 @@ class TestWindows {
     HWND browserView = nullptr; //   "Internet Explorer_Server"
     HWND ordinary = nullptr;    // a window that must not be served, with a list view
     HWND ordinaryList = nullptr;
+    // Browsers of made-up classes that only the setting SERVED_WINDOWS can serve, hidden until
+    // a scenario shows them: one whose page view is a child window below a strip of its own
+    // frame, one with no child window at all.
+    HWND widgetFrame = nullptr; // "EdgepadTestWidgetFrame"
+    HWND widgetView = nullptr;  //   "EdgepadTestWidgetView", below a 40-pixel tab strip
+    HWND plainFrame = nullptr;  // "EdgepadTestPlainFrame"
 
     // Keyboard, close and system-command messages received so far, by the top-level window
     // they belong to (or all, for null).

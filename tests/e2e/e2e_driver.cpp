@@ -280,7 +280,11 @@ bool responsive(HWND window) {
 
 POINT restingSpot() { return POINT{screenWidth() / 2, screenHeight() - 40}; }
 
-bool panelParked(HWND panel) { return windowRect(panel).left == screenWidth(); }
+int parkedLeft() {
+    return GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+}
+
+bool panelParked(HWND panel) { return windowRect(panel).left == parkedLeft(); }
 
 bool isExitBar(HWND panel) {
     const RECT r = windowRect(panel);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # ctest's entry to the Wine rig.
 #   run-e2e.sh setup            display and prefix up, desktop warmed up
-#   run-e2e.sh scenario NAME    one scenario of the driver against build/windows/edgepad.exe
-#   run-e2e.sh cleanup          stop this prefix's wineserver and our Xvfb
+#   run-e2e.sh scenario NAME    one scenario of the driver against build/windows/edgepad.exe;
+#                               a scenario named screens_* runs on three screens (wine-env.sh)
+#   run-e2e.sh cleanup          stop our prefixes' wineservers and our Xvfbs
 # A scenario of the 32-bit program ends with status 77, which ctest reports as skipped, on a
 # machine that runs no 32-bit programs; it says why on a line starting with SKIP.
 # Wine's helper processes outlive the programs they serve; they get log files, never ctest's
@@ -51,8 +52,15 @@ scenario)
     fi
     require "$driver"
     require "$program"
-    ep_display_up
-    ep_prefix_up
+    if [[ "$name" == screens_* ]]; then
+        # Several screens: a display and a prefix of their own, the desktop brought up first.
+        ep_screens_up
+        ep_wine "$driver" warmup </dev/null >"$logs/warmup-screens.log" 2>&1 ||
+            cat "$logs/warmup-screens.log"
+    else
+        ep_display_up
+        ep_prefix_up
+    fi
     rm -f "$screenshots/$name".bmp "$screenshots/$name".png
     status=0
     EDGEPAD_SCREENSHOTS="$(ep_winpath "$screenshots")" \

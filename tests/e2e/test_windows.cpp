@@ -1,6 +1,7 @@
 // The windows a user has open: a file manager, an older explorer window, a browser frame and
-// an ordinary application window. They live on a thread of their own with its own message
-// pump, so that the scenario thread can wait and check while they receive input.
+// an ordinary application window, and two browsers of made-up classes kept hidden until a
+// scenario shows them. They live on a thread of their own with its own message pump, so that
+// the scenario thread can wait and check while they receive input.
 #include "e2e.h"
 
 #include <commctrl.h>
@@ -47,8 +48,8 @@ LRESULT CALLBACK recordingSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARA
 }
 
 HWND topLevel(const wchar_t* className, const wchar_t* title, int x, int y, int width,
-              int height) {
-    return CreateWindowExW(0, className, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, width,
+              int height, DWORD visible = WS_VISIBLE) {
+    return CreateWindowExW(0, className, title, WS_OVERLAPPEDWINDOW | visible, x, y, width,
                            height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
@@ -97,8 +98,10 @@ DWORD WINAPI pumpThread(void* parameter) {
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    const wchar_t* classes[] = {L"CabinetWClass", L"ExploreWClass", L"IEFrame",
-                                L"Internet Explorer_Server", L"EdgepadTestOrdinary"};
+    const wchar_t* classes[] = {L"CabinetWClass",         L"ExploreWClass",
+                                L"IEFrame",               L"Internet Explorer_Server",
+                                L"EdgepadTestOrdinary",   L"EdgepadTestWidgetFrame",
+                                L"EdgepadTestWidgetView", L"EdgepadTestPlainFrame"};
     for (const wchar_t* name : classes) {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
@@ -137,6 +140,14 @@ DWORD WINAPI pumpThread(void* parameter) {
     w.ordinaryList = child(w.ordinary, WC_LISTVIEWW, 0, 0, client.right, client.bottom,
                            LVS_LIST);
     fillList(w.ordinaryList);
+
+    w.widgetFrame =
+        topLevel(L"EdgepadTestWidgetFrame", L"Test widget browser", 80, 520, 560, 400, 0);
+    GetClientRect(w.widgetFrame, &client);
+    w.widgetView = child(w.widgetFrame, L"EdgepadTestWidgetView", 0, 40, client.right,
+                         client.bottom - 40);
+    w.plainFrame =
+        topLevel(L"EdgepadTestPlainFrame", L"Test plain browser", 680, 520, 520, 400, 0);
 
     SetEvent(startup->ready);
     MSG msg;

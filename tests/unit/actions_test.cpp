@@ -274,13 +274,13 @@ TEST_F(ButtonsTest, CellsKeepTheirPixelRowsAt120Dpi) {
     EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt vAlt vRight ^Right ^Alt");
 }
 
-// Before the first docking the start-up strip covers the top of the parked panel, here seen on
-// a screen to the right of the primary one. A first tick already in the strip records the file
-// manager as the target without moving the panel.
+// Before the first docking the start-up strip covers the top of the parked panel. No screen
+// shows it there, but its cells answer a press all the same; the tests press where it lies. A
+// first tick already in the strip records the file manager as the target without moving the
+// panel.
 class StartupStripTest : public ButtonsTest {
   protected:
     Form1& startServingUndocked() {
-        desktop.addMonitorRight(1280, 1024);
         Form1& p = start();
         at(210, 300);
         EXPECT_EQ(p.targetHwnd, files);
@@ -351,7 +351,6 @@ class ParkingLogDesktop : public sim::Desktop {
 class ParkingTest : public ::testing::Test {
   protected:
     ParkingTest() {
-        desk.addMonitorRight(1280, 1024); // the parked panel shows on this screen
         files = desk.addWindow("CabinetWClass", "Files", Rect{200, 100, 800, 600}, 0,
                                WS_VISIBLE | WS_POPUP);
         desk.addWindow("SysTreeView32", "", Rect{200, 130, 400, 600}, files, kChild);
@@ -485,7 +484,6 @@ TEST_F(ButtonsTest, DoubleClickOnTheUserButtonTypesOnce) {
 // ---- Keys reach only the served window --------------------------------------------------
 
 TEST_F(ButtonsTest, NoTargetYetSendsNothing) {
-    desktop.addMonitorRight(1280, 1024);
     Form1& p = start();
     at(600, 800);
     ASSERT_EQ(p.targetHwnd, 0);

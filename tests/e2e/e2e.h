@@ -54,6 +54,11 @@ void tap(WORD vk);  // a key pressed and released
 // Chooses the index-th command of the open menu (separators not counted) with the keyboard.
 void chooseCommand(int index);
 
+// ---- What programs tell a debugger (OutputDebugString), caught as a debug monitor catches it
+// when no debugger is attached: the lines written since the last take.
+void listenToDebugOutput();
+std::vector<std::string> takeDebugOutput();
+
 // ---- The run's folders, as given on the command line.
 const std::wstring& edgepadExe();    // the program under test
 const std::wstring& workFolder();    // scratch space of this run

@@ -613,6 +613,58 @@ bool saveScreenshot(const std::wstring& name) {
     return ok;
 }
 
+// ---- What programs tell a debugger.
+
+namespace {
+
+// The buffer a debug monitor shares with OutputDebugString when no debugger is attached.
+struct DebugBuffer {
+    DWORD processId;
+    char text[4096 - sizeof(DWORD)];
+};
+
+CRITICAL_SECTION debugLock;
+std::vector<std::string> debugLines;
+
+DWORD WINAPI listenForDebugOutput(void*) {
+    HANDLE bufferReady = CreateEventW(nullptr, FALSE, TRUE, L"DBWIN_BUFFER_READY");
+    HANDLE dataReady = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                        sizeof(DebugBuffer), L"DBWIN_BUFFER");
+    auto* buffer = mapping ? static_cast<const DebugBuffer*>(
+                                 MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof(DebugBuffer)))
+                           : nullptr;
+    if (!bufferReady || !dataReady || !buffer) return 1;
+    for (;;) {
+        WaitForSingleObject(dataReady, INFINITE);
+        std::string line(buffer->text, strnlen(buffer->text, sizeof buffer->text));
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        EnterCriticalSection(&debugLock);
+        debugLines.push_back(line);
+        LeaveCriticalSection(&debugLock);
+        SetEvent(bufferReady);
+    }
+}
+
+} // namespace
+
+void listenToDebugOutput() {
+    static bool listening = false;
+    if (listening) return;
+    listening = true;
+    InitializeCriticalSection(&debugLock);
+    CreateMutexW(nullptr, FALSE, L"DBWinMutex");
+    CloseHandle(CreateThread(nullptr, 0, listenForDebugOutput, nullptr, 0, nullptr));
+}
+
+std::vector<std::string> takeDebugOutput() {
+    std::vector<std::string> lines;
+    EnterCriticalSection(&debugLock);
+    lines.swap(debugLines);
+    LeaveCriticalSection(&debugLock);
+    return lines;
+}
+
 } // namespace e2e
 
 int wmain(int argc, wchar_t** argv) {

@@ -310,6 +310,7 @@ E2E_SCENARIO(buttons_user_custom_keys) {
 
 E2E_SCENARIO(buttons_destroyed_target_gets_nothing) {
     TestWindows& windows = TestWindows::open();
+    listenToDebugOutput();
     DoomedBrowser doomed;
     if (!check(doomed.frame && doomed.view, "a browser window to be destroyed opens")) return;
     Process edgepad(installWith(L"buttons_destroyed", settingsWith("%( n)", false)));
@@ -336,6 +337,13 @@ E2E_SCENARIO(buttons_destroyed_target_gets_nothing) {
     check(!anyKey, "no window receives a key (got \"%s\")",
           describeKeys(keysIn(windows.received())).c_str());
     check(!receivedClose(windows.received()), "no window receives WM_CLOSE");
+    std::string said;
+    waitFor([&] {
+        for (const std::string& line : takeDebugOutput()) said += line;
+        return said.find("the served window is gone") != std::string::npos;
+    });
+    check(said.find("Edgepad: no keys sent: the served window is gone") != std::string::npos,
+          "the program tells a debugger why it sent nothing (\"%s\")", said.c_str());
     check(edgepad.running(), "the program keeps running");
 }
 

@@ -531,17 +531,51 @@ void release(Button button) {
                                         : MOUSEEVENTF_MIDDLEUP);
 }
 
+namespace {
+
+// A press or release that carries its own position. Under Wine the X server echoes a warp of
+// the pointer late now and then, and an echo of the move before the last can put the cursor
+// back there after GetCursorPos has already agreed with the last one: a press that took the
+// cursor's position then would land on the old spot.
+void sendMouseAt(DWORD flags, int x, int y) {
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    // The smallest normalised coordinate that maps back to this very pixel.
+    input.mi.dx = LONG((LONGLONG(x - left) * 65536 + width - 1) / width);
+    input.mi.dy = LONG((LONGLONG(y - top) * 65536 + height - 1) / height);
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    SendInput(1, &input, sizeof input);
+    screenChanges();
+}
+
+DWORD downFlag(Button button) {
+    return button == Button::Left    ? MOUSEEVENTF_LEFTDOWN
+           : button == Button::Right ? MOUSEEVENTF_RIGHTDOWN
+                                     : MOUSEEVENTF_MIDDLEDOWN;
+}
+
+DWORD upFlag(Button button) {
+    return button == Button::Left    ? MOUSEEVENTF_LEFTUP
+           : button == Button::Right ? MOUSEEVENTF_RIGHTUP
+                                     : MOUSEEVENTF_MIDDLEUP;
+}
+
+} // namespace
+
 void click(int x, int y, Button button) {
     moveCursor(x, y);
-    press(button);
-    release(button);
+    sendMouseAt(downFlag(button), x, y);
+    sendMouseAt(upFlag(button), x, y);
 }
 
 void doubleClick(int x, int y) {
     moveCursor(x, y);
     for (int i = 0; i < 2; ++i) {
-        press(Button::Left);
-        release(Button::Left);
+        sendMouseAt(MOUSEEVENTF_LEFTDOWN, x, y);
+        sendMouseAt(MOUSEEVENTF_LEFTUP, x, y);
     }
 }
 

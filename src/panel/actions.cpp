@@ -12,9 +12,9 @@
 #include "panel/form1.h"
 
 #include <cstdint>
-#include <cwchar>
 #include <exception>
 #include <iterator>
+#include <string>
 #include <string_view>
 
 namespace ep {
@@ -93,13 +93,20 @@ const wchar_t* whyNotInForeground(Hwnd target) {
 
 // A press that sends nothing says why to a debugger (the user sees nothing), so that a press
 // the program declined can be told from one whose keys were lost.
+// Eight hex digits, as a debugger shows a window handle.
+std::wstring hexHandle(Hwnd hwnd) {
+    std::wstring digits(8, L'0');
+    auto value = static_cast<std::uint32_t>(hwnd);
+    for (int i = 7; i >= 0; --i, value >>= 4)
+        digits[i] = L"0123456789ABCDEF"[value & 0xF];
+    return digits;
+}
+
 bool declined(Hwnd target, const wchar_t* why) {
-    wchar_t line[200];
-    std::swprintf(line, std::size(line),
-                  L"Edgepad: no keys sent: %ls (served window %08llX, foreground %08llX)\n", why,
-                  static_cast<unsigned long long>(target),
-                  static_cast<unsigned long long>(os().GetForegroundWindow()));
-    os().OutputDebugStringW(line);
+    const std::wstring line = std::wstring(L"Edgepad: no keys sent: ") + why + L" (served window " +
+                              hexHandle(target) + L", foreground " +
+                              hexHandle(os().GetForegroundWindow()) + L")\n";
+    os().OutputDebugStringW(line.c_str());
     return false;
 }
 

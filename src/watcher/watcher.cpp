@@ -19,20 +19,19 @@ namespace ep {
 
 namespace {
 
-// The strip, height and class tests; the edges are those of the top-level window's outer
-// rectangle, frame included.
+// The class, strip and height tests; the edges are those of the top-level window's outer
+// rectangle, frame included. All answers come from one look, so their order changes nothing
+// but the cost: the classes come first, and a window that is not served costs no rectangle.
 bool cursorInHotZone(Form1& panel, PointLook& look) {
-    const std::wstring topClass = look.className(vbTrue);
-    const std::wstring hitClass = look.className(vbFalse);
+    if (!isServedWindow(look.className(vbTrue), look.className(vbFalse), panel.servedWindows))
+        return false;
 
     // Half-open: the window's left edge is in the strip, left + strip width is not.
     const std::int32_t stripLeft = look.left();
     const std::int32_t stripRight = stripLeft + mod_RGN_UserFunction::pixelsToTwipsX(stripWidthPx);
     if (!(stripLeft <= panel.cursorX && panel.cursorX < stripRight)) return false;
 
-    if (!(look.top() <= panel.cursorY && panel.cursorY <= look.bottom())) return false;
-
-    return isServedWindow(topClass, hitClass, panel.servedWindows);
+    return look.top() <= panel.cursorY && panel.cursorY <= look.bottom();
 }
 
 // Shows the button column at the served window's left edge, centred on the cursor's height.

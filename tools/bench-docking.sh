@@ -7,15 +7,17 @@
 #     cursor resting (a) over the desktop, (b) in a served window's strip beside the docked
 #     panel, (b') on the docked panel, (c) over the served window outside its strip. The
 #     program's own CPU and wineserver's are read from /proc; so is our Xvfb's, when we start
-#     one. A phase with neither program running gives the background.
+#     one. Both programs run at once and take turns, the other one stopped; a spell with both
+#     stopped gives the background.
 #  3. Wine: docking latency, from the cursor entering the strip to the panel standing at the
 #     window's edge, over many entries: median and 95th percentile.
 #
 # Everything runs in its own Wine prefix under build/bench-docking and its own Xvfb (unless
 # DISPLAY is set); on exit it stops only those, by prefix and by process id.
 #
-# Settings: BENCH_SECONDS (per phase, default 20), BENCH_ENTRIES (default 120),
-# EDGEPAD_EXE (default build/windows/edgepad.exe), HOST_BUILD (default build/host).
+# Settings: BENCH_SECONDS (per spot and program, default 20), BENCH_TURN_SECONDS (default 2),
+# BENCH_ENTRIES (default 120), EDGEPAD_EXE (default build/windows/edgepad.exe), HOST_BUILD
+# (default build/host).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -126,23 +128,25 @@ besideX=$((frameLeft + 24))
 panelX=$((frameLeft + 8))
 panelY=$((stripY - 22 + 7))
 
-# One phase: CPU of the program, of wineserver and of our Xvfb over $seconds seconds.
-# Prints microseconds per tick: program, wineserver, xvfb, total.
-phase() {
-    local pid=$1 x=$2 y=$3 settle=$4
-    xdotool mousemove "$x" "$y"
-    sleep "$settle"
-    local p0 w0 x0 p1 w1 x1 t0 t1
+# CPU in nanoseconds of the program $1 (none if empty), of wineserver and of our Xvfb, and
+# the wall time, over $2 seconds: "program wineserver xvfb wall".
+sample() {
+    local pid=$1 p0 w0 x0 t0 p1 w1 x1 t1
     p0=$([[ -n "$pid" ]] && cpuNs "$pid" || echo 0)
     w0=$(cpuNs "$ws")
     x0=$([[ -n "$xvfbPid" ]] && cpuNs "$xvfbPid" || echo 0)
     t0=$(date +%s%N)
-    sleep "$seconds"
+    sleep "$2"
     p1=$([[ -n "$pid" ]] && cpuNs "$pid" || echo 0)
     w1=$(cpuNs "$ws")
     x1=$([[ -n "$xvfbPid" ]] && cpuNs "$xvfbPid" || echo 0)
     t1=$(date +%s%N)
-    awk -v p=$((p1 - p0)) -v w=$((w1 - w0)) -v x=$((x1 - x0)) -v t=$((t1 - t0)) 'BEGIN {
+    echo $((p1 - p0)) $((w1 - w0)) $((x1 - x0)) $((t1 - t0))
+}
+
+# Sums of samples, as microseconds per 100 ms tick: program, wineserver, xvfb, total.
+perTick() {
+    awk -v p="$1" -v w="$2" -v x="$3" -v t="$4" 'BEGIN {
         ticks = t / 1e8
         printf "%.1f %.1f %.1f %.1f\n", p / ticks / 1e3, w / ticks / 1e3, x / ticks / 1e3,
                (p + w + x) / ticks / 1e3 }'
@@ -168,36 +172,67 @@ programPid() {
     done
 }
 
-run() {
-    local name=$1 program=$2
-    # Idle first, so that the strip entry docks.
-    xdotool mousemove "$desktopX" "$desktopY"
+# Starts a program; prints its process id. (Run in a subshell: the caller records the id.)
+launch() {
+    local program=$1 launcher pid
     WINELOADER="$EP_WINE64" "$EP_WINE64" "$program" >/dev/null 2>&1 &
-    local launcher=$!
-    started+=("$launcher")
+    launcher=$!
     sleep 4
-    local pid
     pid="$(programPid "$(basename "$program")")"
     if [[ -z "$pid" ]]; then
         echo "(no process of $(basename "$program") found: its own CPU counts as 0)" >&2
         pid=$launcher
     fi
-    started+=("$pid")
-    # Three seconds to settle: parking can hold the program up to two seconds (see below).
-    cost[$name,a]=$(phase "$pid" "$desktopX" "$desktopY" 3)
-    cost[$name,b]=$(phase "$pid" "$besideX" "$stripY" 3)
-    cost[$name,b2]=$(phase "$pid" "$panelX" "$panelY" 3)
-    cost[$name,c]=$(phase "$pid" "$outsideX" "$outsideY" 3)
-    kill "$pid" "$launcher" 2>/dev/null || true
-    wait "$launcher" 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    echo "$pid"
 }
 
-echo "== CPU per 100 ms under Wine (one tick of the poll), $seconds s per phase, in microseconds"
-background=$(phase "" "$desktopX" "$desktopY" 1)
-run edgepad "$out/edgepad/edgepad.exe"
-run reference "$out/reference_poller.exe"
+# Both programs run side by side and take turns: while one is measured the other is stopped
+# (SIGSTOP), so it makes no calls at all. Turns of $turn seconds alternate until each program
+# has had $seconds seconds at each spot, so that whatever else the machine does meanwhile
+# (another program, the host's own load) falls on both alike, rather than on whichever ran
+# in the minutes it happened.
+turn="${BENCH_TURN_SECONDS:-2}"
+turns=$(((seconds + turn - 1) / turn))
+xdotool mousemove "$desktopX" "$desktopY"
+edgepadPid=$(launch "$out/edgepad/edgepad.exe")
+referencePid=$(launch "$out/reference_poller.exe")
+started+=("$edgepadPid" "$referencePid")
+kill -STOP "$referencePid" "$edgepadPid"
+sleep 1
+read -r _ bw bx bt <<<"$(sample "" "$seconds")"
+background=$(perTick 0 "$bw" "$bx" "$bt")
+kill -CONT "$edgepadPid"
 
+declare -A spotX=([a]=$desktopX [b]=$besideX [b2]=$panelX [c]=$outsideX)
+declare -A spotY=([a]=$desktopY [b]=$stripY [b2]=$panelY [c]=$outsideY)
+for l in "${labels[@]}"; do
+    # Edgepad sees the move, docks or parks; three seconds let it settle (parking can hold
+    # the program up to two seconds, see below).
+    xdotool mousemove "${spotX[$l]}" "${spotY[$l]}"
+    sleep 3
+    declare -A sum=()
+    for name in edgepad reference; do for k in p w x t; do sum[$name,$k]=0; done; done
+    for ((i = 0; i < turns; i++)); do
+        for name in edgepad reference; do
+            if [[ $name == edgepad ]]; then pid=$edgepadPid other=$referencePid; else pid=$referencePid other=$edgepadPid; fi
+            kill -STOP "$other"
+            kill -CONT "$pid"
+            sleep 0.2 # the tick it missed while stopped
+            read -r p w x t <<<"$(sample "$pid" "$turn")"
+            sum[$name,p]=$((sum[$name,p] + p)) sum[$name,w]=$((sum[$name,w] + w))
+            sum[$name,x]=$((sum[$name,x] + x)) sum[$name,t]=$((sum[$name,t] + t))
+        done
+    done
+    kill -STOP "$referencePid"
+    kill -CONT "$edgepadPid"
+    for name in edgepad reference; do
+        cost[$name,$l]=$(perTick "${sum[$name,p]}" "${sum[$name,w]}" "${sum[$name,x]}" "${sum[$name,t]}")
+    done
+done
+kill -CONT "$referencePid"
+kill "$edgepadPid" "$referencePid" 2>/dev/null || true
+
+echo "== CPU per 100 ms under Wine (one tick of the poll), $seconds s per spot and program in turns of $turn s, in microseconds"
 read -r _ bw bx bt <<<"$background"
 printf '%-40s %s\n' "background (no program)" \
     "wineserver $bw  xvfb $bx  total $bt"
@@ -206,7 +241,7 @@ printf '%-40s %28s   %28s   %s\n' "" "edgepad: own + wineserver + X = total" \
 for l in "${labels[@]}"; do
     read -r ep ew ex et <<<"${cost[edgepad,$l]}"
     read -r rp rw rx rt <<<"${cost[reference,$l]}"
-    ratio=$(awk -v a="$et" -v b="$rt" 'BEGIN { if (b > 0) printf "%.1f", a / b; else print "-" }')
+    ratio=$(awk -v a="$et" -v b="$rt" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')
     printf '%-40s %7s + %6s + %6s = %7s   %7s + %6s + %6s = %7s   %s\n' "${what[$l]}" \
         "$ep" "$ew" "$ex" "$et" "$rp" "$rw" "$rx" "$rt" "$ratio"
 done

@@ -60,7 +60,8 @@ export WINEPREFIX="$out/prefix"
 xvfbPid=""
 started=()
 cleanup() {
-    for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done
+    # A program stopped for the other's turn takes no signal but SIGKILL until it runs on.
+    for pid in "${started[@]}"; do kill "$pid" 2>/dev/null && kill -CONT "$pid" 2>/dev/null || true; done
     wineserver -k 2>/dev/null || true
     if [[ -n "$xvfbPid" ]]; then kill "$xvfbPid" 2>/dev/null || true; fi
 }

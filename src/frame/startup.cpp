@@ -1,4 +1,5 @@
 // Start-up: the load handler of the panel form runs the whole start-up sequence.
+#include "frame/scale.h"
 #include "frame/settings.h"
 #include "frame/text.h"
 #include "frame/units.h"
@@ -25,6 +26,9 @@ void Form1::Form_Load() {
     // Never written back: only the user edits this key.
     servedWindows = parseServedWindows(readIniValue(kSection, L"SERVED_WINDOWS"));
 
+    // Parked, the panel takes the primary monitor's scale; each docking lays it out again.
+    const Scale scale = scaleOfPrimaryMonitor();
+    setLayoutScale(scale);
     shapeForm(kShapeButtonColumn, *this, vbTrue);
 
     // Seed each key only when it reads empty, so a custom key string is never lost; the
@@ -37,9 +41,9 @@ void Form1::Form_Load() {
 
     if (Val(readIniValue(kSection, L"USER_COMMAND_ON")) > 0) {
         form<frmMenu>().uc.setChecked(true);
-        setHeight(4 * pixelsToTwipsY(buttonPitchPx));
+        setHeight(pixelsToTwipsY(scale.px(4 * buttonPitchPx)));
     } else {
-        setHeight(3 * pixelsToTwipsY(buttonPitchPx));
+        setHeight(pixelsToTwipsY(scale.px(3 * buttonPitchPx)));
     }
 
     // A picture that exists but does not load leaves the built-in ring in place.
@@ -53,8 +57,8 @@ void Form1::Form_Load() {
 
     makeTopmost(*this);
     park(*this);
-    Picture1.setLeft(0);
-    Picture1.setTop(3 * pixelsToTwipsY(buttonPitchPx));
+    Picture1.layOut(scale, kUserButtonBox);
+    Picture2.layOut(scale, kStartupStripBox);
     Timer1.setEnabled(true);
 }
 

@@ -142,15 +142,56 @@ Hwnd applicationWindow() {
 Picture Picture::fromPixels(int width, int height, const std::vector<std::uint32_t>& rgb) {
     void* bits = nullptr;
     Hbitmap bitmap = os().CreateDIBSection(0, width, height, &bits);
-    if (!bitmap || !bits) return {};
+    if (!bitmap || !bits) {
+        if (bitmap) os().DeleteObject(bitmap);
+        return {};
+    }
     auto* out = static_cast<std::uint32_t*>(bits);
     std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     for (std::size_t i = 0; i < count && i < rgb.size(); ++i) out[i] = rgb[i] & 0x00FFFFFF;
-    return Picture(bitmap, width, height);
+    return Picture(bitmap, width, height, out);
+}
+
+// No StretchBlt mode gives these blocks at a fractional factor, so they are drawn one by one;
+// a picture is scaled once per DPI and kept, so this never runs per paint.
+Picture Picture::scaled(Point placement, const Scale& scale) const {
+    if (!bitmap_ || !bits_ || width_ <= 0 || height_ <= 0) return {};
+    const int originX = scale.px(placement.x), originY = scale.px(placement.y);
+    const int width = scale.px(placement.x + width_) - originX;
+    const int height = scale.px(placement.y + height_) - originY;
+    if (width <= 0 || height <= 0) return {};
+    os().GdiFlush(); // drawing into the source must have reached its bits
+    std::vector<std::uint32_t> blocks(static_cast<std::size_t>(width) * height);
+    for (int row = 0; row < height_; ++row) {
+        const int top = scale.px(placement.y + row) - originY;
+        const int bottom = scale.px(placement.y + row + 1) - originY;
+        for (int column = 0; column < width_; ++column) {
+            const int left = scale.px(placement.x + column) - originX;
+            const int right = scale.px(placement.x + column + 1) - originX;
+            const std::uint32_t colour = bits_[static_cast<std::size_t>(row) * width_ + column];
+            for (int y = top; y < bottom; ++y)
+                std::fill_n(blocks.begin() + static_cast<std::ptrdiff_t>(y) * width + left,
+                            right - left, colour);
+        }
+    }
+    return fromPixels(width, height, blocks);
+}
+
+const Picture& ScaledCopies::at(const Picture& design, Point placement, const Scale& scale) {
+    if (scale.dpi() == kDesignDpi || !design) return design;
+    for (const Copy& copy : copies_)
+        if (copy.dpi == scale.dpi() && copy.placement.x == placement.x &&
+            copy.placement.y == placement.y)
+            return copy.picture;
+    Picture made = design.scaled(placement, scale);
+    if (!made) return design; // out of memory: the unscaled picture is better than none
+    copies_.push_back(Copy{scale.dpi(), placement, std::move(made)});
+    return copies_.back().picture;
 }
 
 Picture::Picture(Picture&& other) noexcept
-    : bitmap_(std::exchange(other.bitmap_, 0)), width_(other.width_), height_(other.height_) {}
+    : bitmap_(std::exchange(other.bitmap_, 0)), width_(other.width_), height_(other.height_),
+      bits_(std::exchange(other.bits_, nullptr)) {}
 
 Picture& Picture::operator=(Picture&& other) noexcept {
     if (this != &other) {
@@ -158,6 +199,7 @@ Picture& Picture::operator=(Picture&& other) noexcept {
         bitmap_ = std::exchange(other.bitmap_, 0);
         width_ = other.width_;
         height_ = other.height_;
+        bits_ = std::exchange(other.bits_, nullptr);
     }
     return *this;
 }
@@ -206,7 +248,22 @@ void PictureBox::create() {
 
 void PictureBox::setPicture(Picture picture) {
     picture_ = std::move(picture);
+    copies_.clear();
     if (hwnd_) os().InvalidateRect(hwnd_, nullptr, false);
+}
+
+void PictureBox::layOut(const Scale& scale, const Rect& designPixels) {
+    scale_ = scale;
+    placement_ = Point{designPixels.left, designPixels.top};
+    const Rect box = scale.rect(designPixels);
+    left_ = box.left * static_cast<double>(Screen::TwipsPerPixelX());
+    top_ = box.top * static_cast<double>(Screen::TwipsPerPixelY());
+    width_ = (box.right - box.left) * static_cast<double>(Screen::TwipsPerPixelX());
+    height_ = (box.bottom - box.top) * static_cast<double>(Screen::TwipsPerPixelY());
+    if (!hwnd_) return;
+    os().SetWindowPos(hwnd_, 0, box.left, box.top, box.right - box.left, box.bottom - box.top,
+                      SWP_NOZORDER | SWP_NOACTIVATE);
+    os().InvalidateRect(hwnd_, nullptr, false);
 }
 
 void PictureBox::setLeft(double twips) {
@@ -252,10 +309,9 @@ std::intptr_t PictureBox::handleMessage(std::uint32_t msg, std::uintptr_t wParam
         Hbrush background = os().CreateSolidBrush(owner_.BackColor());
         os().FillRect(dc, &client, background);
         os().DeleteObject(background);
-        if (picture_) {
-            MemoryDC source(picture_.handle());
-            os().BitBlt(dc, 0, 0, picture_.width(), picture_.height(), source.get(), 0, 0,
-                        SRCCOPY);
+        if (const Picture& shown = copies_.at(picture_, placement_, scale_)) {
+            MemoryDC source(shown.handle());
+            os().BitBlt(dc, 0, 0, shown.width(), shown.height(), source.get(), 0, 0, SRCCOPY);
         }
         os().EndPaint(hwnd_, &paint);
         return 0;
@@ -494,6 +550,9 @@ std::intptr_t Form::handleMessage(std::uint32_t msg, std::uintptr_t wParam, std:
         onCommand(static_cast<int>(wParam & 0xFFFF), static_cast<int>((wParam >> 16) & 0xFFFF));
         return 0;
     case WM_CLOSE: Unload(*this, vbFormControlMenu); return 0;
+    case WM_DPICHANGED:
+        if (lParam) onDpiChanged(static_cast<int>(wParam & 0xFFFF), *reinterpret_cast<const Rect*>(lParam));
+        return 0;
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
         PaintStruct paint;
@@ -772,7 +831,7 @@ Picture LoadPicture(const std::wstring& path, int maxWidth, int maxHeight) {
     void* bits = nullptr;
     Hbitmap part = os().CreateDIBSection(0, width, height, &bits);
     if (!part) return {};
-    Picture result(part, width, height);
+    Picture result(part, width, height, static_cast<const std::uint32_t*>(bits));
     MemoryDC source(loaded);
     MemoryDC target(part);
     os().BitBlt(target.get(), 0, 0, width, height, source.get(), 0, 0, SRCCOPY);

@@ -4,6 +4,7 @@
 // window and GDI object it creates.
 #pragma once
 
+#include "frame/scale.h"
 #include "platform/platform.h"
 
 #include <functional>
@@ -20,9 +21,15 @@ namespace ep {
 class Picture {
   public:
     Picture() = default;
-    Picture(Hbitmap bitmap, int width, int height) : bitmap_(bitmap), width_(width), height_(height) {}
+    // bits: the DIB section's pixels, where known; a picture without them cannot be scaled.
+    Picture(Hbitmap bitmap, int width, int height, const std::uint32_t* bits = nullptr)
+        : bitmap_(bitmap), width_(width), height_(height), bits_(bits) {}
     // A picture made from 0x00RRGGBB pixels, row by row from the top.
     static Picture fromPixels(int width, int height, const std::vector<std::uint32_t>& rgb);
+    // This picture, drawn for 96 DPI with its top-left pixel at placement (panel pixels), as
+    // the scale shows it: each pixel one solid block from (S(x), S(y)) to (S(x + 1), S(y + 1)),
+    // relative to S(placement). Nearest neighbour: no colour the picture lacks.
+    Picture scaled(Point placement, const Scale& scale) const;
     Picture(Picture&& other) noexcept;
     Picture& operator=(Picture&& other) noexcept;
     Picture(const Picture&) = delete;
@@ -38,6 +45,23 @@ class Picture {
     Hbitmap bitmap_ = 0;
     int width_ = 0;
     int height_ = 0;
+    const std::uint32_t* bits_ = nullptr;
+};
+
+// A 96-DPI picture's copies for the scales asked so far, each drawn once and kept; at 96 DPI
+// the picture itself.
+class ScaledCopies {
+  public:
+    const Picture& at(const Picture& design, Point placement, const Scale& scale);
+    void clear() { copies_.clear(); }
+
+  private:
+    struct Copy {
+        int dpi;
+        Point placement;
+        Picture picture;
+    };
+    std::vector<Copy> copies_;
 };
 
 // A memory DC with one bitmap selected, restored and deleted on scope exit.
@@ -78,12 +102,18 @@ class PictureBox {
     PictureBox& operator=(const PictureBox&) = delete;
 
     Hwnd hWnd() const { return hwnd_; }
+    // The picture as drawn for 96 DPI; the box shows it at the scale it was last laid out at.
     const Picture& picture() const { return picture_; }
     void setPicture(Picture picture);
     double Left() const { return left_; }
     double Top() const { return top_; }
+    double Width() const { return width_; }
+    double Height() const { return height_; }
     void setLeft(double twips);
     void setTop(double twips);
+    // Places the box at a rectangle of the owner given in its 96-DPI pixels, mapped through
+    // the scale, and shows its picture at that scale, laid out in the box as at 96 DPI.
+    void layOut(const Scale& scale, const Rect& designPixels);
     bool Visible() const { return visible_; }
     void setVisible(bool visible);
 
@@ -102,6 +132,9 @@ class PictureBox {
     double left_, top_, width_, height_;
     bool visible_ = true;
     Picture picture_;
+    Scale scale_;
+    Point placement_; // the box's top-left corner in the owner's 96-DPI pixels
+    ScaledCopies copies_;
 };
 
 // A windowless holder of a picture (the image control).
@@ -110,10 +143,16 @@ class Image {
     Image() = default;
     explicit Image(Picture picture) : picture_(std::move(picture)) {}
     const Picture& picture() const { return picture_; }
-    void setPicture(Picture picture) { picture_ = std::move(picture); }
+    // The picture at a scale, drawn once per DPI and kept.
+    const Picture& pictureAt(const Scale& scale) { return copies_.at(picture_, Point{}, scale); }
+    void setPicture(Picture picture) {
+        picture_ = std::move(picture);
+        copies_.clear();
+    }
 
   private:
     Picture picture_;
+    ScaledCopies copies_;
 };
 
 // The timer: ticks on the user-interface thread through the owner form's window. Switching it
@@ -206,6 +245,10 @@ class Form {
     void setHeight(double twips);
 
     ColorRef BackColor() const { return design_.backColor; }
+    // The scale the form's look was last laid out at; its shape, pictures and press cells
+    // follow it until the next layout.
+    const Scale& layoutScale() const { return layoutScale_; }
+    void setLayoutScale(const Scale& scale) { layoutScale_ = scale; }
     bool AutoRedraw() const { return autoRedraw_; }
     void setAutoRedraw(bool on);
     // Clears the retained image to the background colour.
@@ -245,6 +288,10 @@ class Form {
     virtual void onCommand(int id, int code) { (void)id, (void)code; }
     // WM_PAINT after the retained image has been drawn.
     virtual void onPaint(Hdc dc) { (void)dc; }
+    // WM_DPICHANGED: the window moved to a monitor of another scale, or the scale changed. A
+    // form that lays itself out anew at every showing (the panel) does nothing: the suggested
+    // rectangle would pull a parked panel onto a screen.
+    virtual void onDpiChanged(int dpi, const Rect& suggested) { (void)dpi, (void)suggested; }
     // Makes a native child window at twip coordinates of the client area.
     Hwnd createChild(const wchar_t* className, const wchar_t* text, std::uint32_t style,
                      double left, double top, double width, double height, int id);
@@ -260,6 +307,7 @@ class Form {
     Hwnd hwnd_ = 0;
     double left_, top_, width_, height_;
     bool autoRedraw_ = false;
+    Scale layoutScale_;
     Hbitmap image_ = 0;
     Hdc imageDc_ = 0;
     Hgdiobj imagePrevious_ = 0;

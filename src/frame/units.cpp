@@ -51,16 +51,27 @@ std::int32_t pixelsToTwipsY(double pixels) {
 }
 
 namespace {
-// Both operands rounded first, the quotient truncated toward zero.
-std::int32_t divideTruncating(double twips, float twipsPerPixel) {
-    std::int32_t divisor = roundHalfEven(twipsPerPixel);
-    if (divisor == 0) return 0;
-    return roundHalfEven(twips) / divisor;
+// The twips rounded to a whole number; then, for a positive value, the most pixels whose twips
+// do not exceed it, and for a negative one the same toward zero. With whole twips per pixel
+// that is the quotient truncated toward zero; at a fractional factor (7.5 at 192 DPI) it is
+// still the exact inverse of pixelsToTwips, so a pixel turned into twips and back is itself.
+std::int32_t pixelsIn(double twips, float twipsPerPixel) {
+    const double factor = twipsPerPixel;
+    if (!(factor > 0)) return 0;
+    const std::int32_t whole = roundHalfEven(twips);
+    const std::int64_t magnitude = whole < 0 ? -std::int64_t(whole) : whole;
+    const auto twipsOf = [&](std::int64_t pixels) {
+        return std::int64_t(roundHalfEven(double(pixels) * factor));
+    };
+    auto pixels = std::int64_t(double(magnitude) / factor);
+    while (pixels > 0 && twipsOf(pixels) > magnitude) --pixels;
+    while (twipsOf(pixels + 1) <= magnitude) ++pixels;
+    return std::int32_t(whole < 0 ? -pixels : pixels);
 }
 } // namespace
 
-std::int32_t twipsToPixelsX(double twips) { return divideTruncating(twips, Screen::TwipsPerPixelX()); }
-std::int32_t twipsToPixelsY(double twips) { return divideTruncating(twips, Screen::TwipsPerPixelY()); }
+std::int32_t twipsToPixelsX(double twips) { return pixelsIn(twips, Screen::TwipsPerPixelX()); }
+std::int32_t twipsToPixelsY(double twips) { return pixelsIn(twips, Screen::TwipsPerPixelY()); }
 
 } // namespace mod_RGN_UserFunction
 

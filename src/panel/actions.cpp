@@ -62,9 +62,15 @@ class TimerOffWhilePressed {
     int exceptionsAtEntry_;
 };
 
-// Cells repeat every 15 pixels from the top of the pressed surface; x never matters.
-int cellIndex(float y) {
-    return roundHalfEven(y) / mod_RGN_UserFunction::pixelsToTwipsY(buttonPitchPx);
+// Cells repeat every 15 pixels from the top of the pressed surface; x never matters. A cell is
+// its face, rows 15k + 1 to 15k + 14 at 96 DPI, mapped through the scale the panel was laid
+// out at; the rows between faces belong to no cell (-1).
+int cellIndex(const Form1& panel, float y) {
+    const int row = mod_RGN_UserFunction::twipsToPixelsY(y);
+    const Scale& scale = panel.layoutScale();
+    for (int cell = 0; scale.px(cell * buttonPitchPx + 1) <= row; ++cell)
+        if (row < scale.px(cell * buttonPitchPx + buttonPitchPx)) return cell;
+    return -1;
 }
 
 // Null once target is a live window and the foreground one; otherwise why no key may go to it. Lets
@@ -193,7 +199,7 @@ template <class Action> void handlePress(Form1& panel, int button, Action action
 void Form1::Form_MouseDown(int button, int shift, float x, float y) {
     (void)shift, (void)x;
     handlePress(*this, button, [&](Hwnd target) {
-        switch (cellIndex(y)) {
+        switch (cellIndex(*this, y)) {
         case 0:
             closeTarget(*this, target);
             break;
@@ -220,7 +226,7 @@ void Form1::Picture1_MouseDown(int button, int shift, float x, float y) {
 void Form1::Picture2_MouseDown(int button, int shift, float x, float y) {
     (void)shift, (void)x;
     handlePress(*this, button, [&](Hwnd target) {
-        switch (cellIndex(y)) {
+        switch (cellIndex(*this, y)) {
         case 0:
             closeTarget(*this, target);
             break;

@@ -21,6 +21,10 @@ inline const std::wstring kModeExitBar = L"E";
 
 // Buttons are stacked at this pitch, in pixels.
 constexpr int buttonPitchPx = 15;
+// The user button's box covers the fourth cell; the start-up strip covers the first two cells
+// and the top two rows of the third. Panel pixels at 96 DPI.
+constexpr Rect kUserButtonBox{0, 45, 18, 61};
+constexpr Rect kStartupStripBox{0, 0, 17, 33};
 
 class Form1 : public Form {
   public:

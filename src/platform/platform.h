@@ -27,6 +27,7 @@ using Hfont = std::intptr_t;
 using Hicon = std::intptr_t;
 using Hmenu = std::intptr_t;
 using Handle = std::intptr_t; // kernel objects (mutex, process)
+using Hmonitor = std::intptr_t;
 
 struct Point {
     std::int32_t x = 0;
@@ -127,6 +128,7 @@ constexpr std::uint32_t WM_RBUTTONDBLCLK = 0x0206;
 constexpr std::uint32_t WM_MBUTTONDOWN = 0x0207;
 constexpr std::uint32_t WM_MBUTTONUP = 0x0208;
 constexpr std::uint32_t WM_MBUTTONDBLCLK = 0x0209;
+constexpr std::uint32_t WM_DPICHANGED = 0x02E0;
 constexpr std::uint32_t WM_USER = 0x0400;
 constexpr std::intptr_t MA_NOACTIVATE = 3;
 constexpr std::uint32_t BM_CLICK = 0x00F5;
@@ -230,6 +232,16 @@ constexpr int SM_CYDOUBLECLK = 37;
 // GetDeviceCaps.
 constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
+
+// Monitors and display scale.
+constexpr std::uint32_t MONITOR_DEFAULTTOPRIMARY = 0x00000001;
+constexpr std::uint32_t MONITOR_DEFAULTTONEAREST = 0x00000002;
+constexpr int MDT_EFFECTIVE_DPI = 0;
+constexpr int PROCESS_PER_MONITOR_DPI_AWARE = 2;
+// DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, a pseudo-handle.
+constexpr std::intptr_t DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 = -4;
+constexpr std::int32_t S_OK = 0;
+constexpr std::int32_t E_NOTIMPL = static_cast<std::int32_t>(0x80004001u);
 
 // PeekMessageW.
 constexpr std::uint32_t PM_NOREMOVE = 0x0000;
@@ -401,6 +413,7 @@ class Platform {
     virtual Hdc GetDC(Hwnd hwnd) = 0;
     virtual int ReleaseDC(Hwnd hwnd, Hdc hdc) = 0;
     virtual int GetSystemMetrics(int index) = 0;
+    virtual Hmonitor MonitorFromPoint(Point point, std::uint32_t flags) = 0;
     virtual bool GetCursorPos(Point* point) = 0;
     virtual std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) = 0;
     virtual bool KillTimer(Hwnd hwnd, std::uintptr_t id) = 0;
@@ -410,6 +423,18 @@ class Platform {
     virtual Hicon LoadIconW(int resourceId) = 0; // from the program's own module
     virtual Hbrush GetSysColorBrush(int index) = 0;
     virtual ColorRef GetSysColor(int index) = 0;
+
+    // ---- display scale. The calls newer than Windows Vista are found at run time, so that
+    // the program starts where they are missing: there they fail as stated.
+    virtual bool IsProcessDPIAware() = 0;
+    // Windows 10 1703 on; false where missing or refused (Wine 8 refuses the v2 context).
+    virtual bool SetProcessDpiAwarenessContext(std::intptr_t context) = 0;
+    // shcore, Windows 8.1 on; E_NOTIMPL where missing.
+    virtual std::int32_t SetProcessDpiAwareness(int value) = 0;
+    virtual bool SetProcessDPIAware() = 0;
+    // shcore, Windows 8.1 on; E_NOTIMPL where missing.
+    virtual std::int32_t GetDpiForMonitor(Hmonitor monitor, int dpiType, std::uint32_t* dpiX,
+                                          std::uint32_t* dpiY) = 0;
 
     // ---- user32: menus
     virtual Hmenu CreatePopupMenu() = 0;

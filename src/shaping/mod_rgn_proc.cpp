@@ -4,6 +4,9 @@
 #include "shaping/frm_rgn_picture.h"
 #include "shaping/owned_region.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace ep::mod_RGN_Proc {
 
 namespace {
@@ -19,9 +22,19 @@ void ensureRgnTablesFilled() {
 
 } // namespace
 
-Hrgn makeShapeRegion(int index, double x, double y) {
+// The record with every rectangle and the bound mapped through the scale, one by one: a
+// scaling transform would round the region's edges its own way.
+RgnShapeRecord scaledRecord(const RgnShapeRecord& design, const Scale& scale) {
+    RgnShapeRecord record = design;
+    const std::uint32_t count = std::min<std::uint32_t>(design.nCount, std::size(design.rects));
+    for (std::uint32_t i = 0; i < count; ++i) record.rects[i] = scale.rect(design.rects[i]);
+    record.rcBound = scale.rect(design.rcBound);
+    return record;
+}
+
+Hrgn makeShapeRegion(int index, double x, double y, const Scale& scale) {
     if (index < 0 || index >= kShapeCount) raiseError(9, L"Subscript out of range");
-    const RgnShapeRecord& record = mod_RGN_Data::rgnShapeTable[index];
+    const RgnShapeRecord record = scaledRecord(mod_RGN_Data::rgnShapeTable[index], scale);
 
     // Spelled out rather than null: the transform is part of what the platform is asked.
     const XForm identity{1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
@@ -46,28 +59,30 @@ void shapeWindow(int index, Form& form, int flags, double x, double y, int combi
     if (flags & SHAPE_PAINT) paintShapePicture(index, form, x, y);
 }
 
-// Sizes in twips equal the pictures' sizes at 15 twips per pixel.
+// Each shape's window is its picture's size: 18 x 61, 18 x 16 and 64 x 16 pixels at 96 DPI
+// (915, 240 and 960 twips at 15 twips per pixel), mapped through the form's scale.
 void sizeWindowForShape(int index, Form& form) {
+    int width = 0, height = 0;
     switch (index) {
     case kShapeButtonColumn:
-        form.setHeight(915);
-        form.setWidth(270);
+        width = 18, height = 61;
         break;
     case kShapeSingleButton:
-        form.setHeight(240);
-        form.setWidth(270);
+        width = 18, height = 16;
         break;
     case kShapeExitBar:
-        form.setHeight(240);
-        form.setWidth(960);
+        width = 64, height = 16;
         break;
     default:
-        break;
+        return;
     }
+    const Scale& scale = form.layoutScale();
+    form.setHeight(mod_RGN_UserFunction::pixelsToTwipsY(scale.px(height)));
+    form.setWidth(mod_RGN_UserFunction::pixelsToTwipsX(scale.px(width)));
 }
 
 void applyShapeRegion(int index, Form& form, double x, double y, int combine) {
-    OwnedRegion region(makeShapeRegion(index, x, y));
+    OwnedRegion region(makeShapeRegion(index, x, y, form.layoutScale()));
     if (combine) {
         // A window without a region leaves the copy empty, so the new shape stands alone.
         OwnedRegion current(os().CreateRectRgn(0, 0, 0, 0));
@@ -82,13 +97,13 @@ void applyShapeRegion(int index, Form& form, double x, double y, int combine) {
 }
 
 void paintShapePicture(int index, Form& form, double x, double y) {
-    OwnedRegion region(makeShapeRegion(index, 0, 0));
+    OwnedRegion region(makeShapeRegion(index, 0, 0, form.layoutScale()));
     os().OffsetRgn(region.get(), mod_RGN_UserFunction::twipsToPixelsX(x),
                    mod_RGN_UserFunction::twipsToPixelsY(y));
     // The surface keeps its own copy of the clip region, so ours can go at the end.
     os().SelectClipRgn(form.hdc(), region.get());
-    const Image& image = ep::form<frm_RGN_Picture>().pPicture[std::int16_t(index)];
-    form.PaintPicture(image.picture(), x, y);
+    Image& image = ep::form<frm_RGN_Picture>().pPicture[std::int16_t(index)];
+    form.PaintPicture(image.pictureAt(form.layoutScale()), x, y);
     os().SelectClipRgn(form.hdc(), 0);
 }
 

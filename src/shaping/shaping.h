@@ -39,8 +39,9 @@ void fillShapeExitBar();
 } // namespace mod_RGN_Data
 
 namespace mod_RGN_Proc {
-// A new region of shape index, moved by (x, y) twips; the caller owns it.
-Hrgn makeShapeRegion(int index, double x, double y);
+// A new region of shape index, moved by (x, y) twips; the caller owns it. At a scale other
+// than 96 DPI each rectangle of the shape is mapped corner by corner.
+Hrgn makeShapeRegion(int index, double x, double y, const Scale& scale = Scale());
 void shapeWindow(int index, Form& form, int flags, double x, double y, int combine);
 void sizeWindowForShape(int index, Form& form);
 void applyShapeRegion(int index, Form& form, double x, double y, int combine);

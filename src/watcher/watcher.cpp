@@ -7,6 +7,7 @@
 // the panel while a tick runs must settle as either spot would, never as a mix of the two.
 #include "watcher/watcher.h"
 
+#include "frame/scale.h"
 #include "frame/text.h"
 #include "frame/units.h"
 #include "menu/frm_menu.h"
@@ -21,43 +22,53 @@ namespace {
 
 // The class, strip and height tests; the edges are those of the top-level window's outer
 // rectangle, frame included. All answers come from one look, so their order changes nothing
-// but the cost: the classes come first, and a window that is not served costs no rectangle.
-bool cursorInHotZone(Form1& panel, PointLook& look) {
+// but the cost: the classes come first, and a window that is not served costs no rectangle
+// and no look at the monitor's scale. The strip is decided in the cursor's own pixels, as wide
+// as the scale of the cursor's monitor makes it, so that no pixel falls on the wrong side of
+// an edge at any scale.
+bool cursorInHotZone(Form1& panel, PointLook& look, Scale& scale) {
     if (!isServedWindow(look.className(vbTrue), look.className(vbFalse), panel.servedWindows))
         return false;
 
+    const Point cursor = look.pixel();
+    const Rect& frame = look.rect();
+    scale = scaleOfMonitorAt(cursor);
     // Half-open: the window's left edge is in the strip, left + strip width is not.
-    const std::int32_t stripLeft = look.left();
-    const std::int32_t stripRight = stripLeft + mod_RGN_UserFunction::pixelsToTwipsX(stripWidthPx);
-    if (!(stripLeft <= panel.cursorX && panel.cursorX < stripRight)) return false;
-
-    return look.top() <= panel.cursorY && panel.cursorY <= look.bottom();
+    if (!(frame.left <= cursor.x && cursor.x < frame.left + scale.px(stripWidthPx))) return false;
+    return frame.top <= cursor.y && cursor.y <= frame.bottom;
 }
 
-// Shows the button column at the served window's left edge, centred on the cursor's height.
-void dockAtWindow(Form1& panel, PointLook& look) {
+// Shows the button column at the served window's left edge, centred on the cursor's height,
+// laid out at the scale of the cursor's monitor.
+void dockAtWindow(Form1& panel, PointLook& look, const Scale& scale) {
+    panel.setLayoutScale(scale);
     mod_RGN_UserFunction::shapeForm(kShapeButtonColumn, panel, vbTrue);
     panel.Picture2.setVisible(false);
     const int buttons = form<frmMenu>().uc.Checked() ? 4 : 3;
-    panel.setHeight(buttons * mod_RGN_UserFunction::pixelsToTwipsY(buttonPitchPx));
+    panel.setHeight(mod_RGN_UserFunction::pixelsToTwipsY(scale.px(buttons * buttonPitchPx)));
+    panel.Picture1.layOut(scale, kUserButtonBox);
     panel.setLeft(look.left());
     panel.setTop(panel.cursorY - roundHalfEven(panel.Height()) / 2);
 }
 
-// Shows the exit bar one pixel beyond the corner, so its close cell covers pixel (0, 0).
+// Shows the exit bar one pixel beyond the corner, so its close cell covers pixel (0, 0), at the
+// primary monitor's scale.
 void showExitBar(Form1& panel) {
+    const Scale scale = scaleOfPrimaryMonitor();
+    panel.setLayoutScale(scale);
     mod_RGN_UserFunction::shapeForm(kShapeExitBar, panel, vbTrue);
     panel.Picture2.setVisible(false);
-    panel.setLeft(-mod_RGN_UserFunction::pixelsToTwipsX(1));
-    panel.setTop(-mod_RGN_UserFunction::pixelsToTwipsY(1));
+    panel.setLeft(mod_RGN_UserFunction::pixelsToTwipsX(scale.px(-1)));
+    panel.setTop(mod_RGN_UserFunction::pixelsToTwipsY(scale.px(-1)));
 }
 
 void settleTick(Form1& panel, PointLook& look) {
-    if (cursorInHotZone(panel, look)) {
+    Scale scale;
+    if (cursorInHotZone(panel, look, scale)) {
         panel.panelMode = kModeDocked;
         panel.curMark = kMarkShown;
         panel.targetHwnd = look.handle(vbTrue);
-        if (panel.prevMark == kMarkNothing) dockAtWindow(panel, look);
+        if (panel.prevMark == kMarkNothing) dockAtWindow(panel, look, scale);
     }
 
     // A failed cursor read also lands here, as (0, 0).

@@ -1,6 +1,7 @@
 // The panel's buttons on the simulated desktop, used as a person uses them: dock the panel at
 // a file manager by resting the cursor in its strip, then press on the panel's cells and look
 // at what the file manager (and every other window) received and where the panel stands.
+#include "frame/units.h"
 #include "menu/frm_menu.h"
 #include "panel/form1.h"
 #include "program_fixture.h"
@@ -240,8 +241,9 @@ TEST_F(ButtonsTest, DefaultUserButtonMinimisesTheTargetThroughItsWindowMenu) {
 }
 
 TEST_F(ButtonsTest, FormCellIndexRoundsHalfToEvenThenTruncates) {
-    // Cell 3 and beyond of the form itself lie under Picture1 or outside the window, so the
-    // handler is called as the toolkit would for such a position.
+    // Cell 3 and beyond of the form itself, and the rows between cells, lie under Picture1 or
+    // outside the window's region, so the handler is called as the toolkit would for such a
+    // position.
     settings("x", true);
     Form1& p = startDocked();
     const auto pressY = [&](float y) {
@@ -250,29 +252,51 @@ TEST_F(ButtonsTest, FormCellIndexRoundsHalfToEvenThenTruncates) {
         p.Form_MouseDown(vbLeftButton, 0, 100.0f, y);
         return describe(keysSince(before));
     };
-    EXPECT_EQ(pressY(224.5f), "vAlt vF4 ^F4 ^Alt"); // 224.5 rounds to 224: cell 0
+    EXPECT_EQ(pressY(224.5f), "vAlt vF4 ^F4 ^Alt"); // 224.5 rounds to 224, row 14: cell 0
     dock();
-    EXPECT_EQ(pressY(224.6f), "vAlt vLeft ^Left ^Alt"); // 225: cell 1
+    EXPECT_EQ(pressY(224.6f), ""); // 225 is row 15, between cells: only the switch
+    EXPECT_EQ(pressY(240.0f), "vAlt vLeft ^Left ^Alt"); // row 16: cell 1
     EXPECT_EQ(pressY(674.4f), "vAlt vRight ^Right ^Alt");
-    EXPECT_EQ(pressY(675.0f), "vX ^X"); // cell 3 types the user keys, parking first
+    EXPECT_EQ(pressY(690.0f), "vX ^X"); // cell 3 types the user keys, parking first
     EXPECT_EQ(panelRect().left, kParkedLeftPx);
     dock();
     const Rect docked = panelRect();
-    EXPECT_EQ(pressY(900.0f), ""); // cell 4: only the switch
+    EXPECT_EQ(pressY(915.0f), ""); // cell 4: only the switch
     EXPECT_EQ(desktop.foreground(), files);
     EXPECT_EQ(panelRect().left, docked.left);
     EXPECT_TRUE(timerRunning());
 }
 
-TEST_F(ButtonsTest, CellsKeepTheirPixelRowsAt120Dpi) {
-    desktop.setTwipsPerPixel(12);
-    startDocked();
+// At every scale a cell is its face mapped through the scale: a press in the middle of a face
+// sends its keys, a press on a row between faces sends nothing.
+class ScaledButtonsTest : public ButtonsTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ScaledButtonsTest, CellsAreTheirScaledFaces) {
+    desktop.setDpi(GetParam());
+    const Scale s(GetParam());
+    Form1& p = startDocked();
     const Rect r = panelRect();
-    pressAt(vbLeftButton, Point{r.left + 8, r.top + 29});
-    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt");
-    pressAt(vbLeftButton, Point{r.left + 8, r.top + 30 + 1});
-    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt vAlt vRight ^Right ^Alt");
+    EXPECT_EQ(r.right - r.left, s.px(18));
+    EXPECT_EQ(r.bottom - r.top, s.px(45));
+    const char* const chords[] = {"vAlt vF4 ^F4 ^Alt", "vAlt vLeft ^Left ^Alt",
+                                  "vAlt vRight ^Right ^Alt"};
+    for (int cell = 2; cell >= 0; --cell) {
+        SCOPED_TRACE(cell);
+        const int middle = (s.px(15 * cell + 1) + s.px(15 * cell + 15)) / 2;
+        desktop.activate(notes);
+        std::size_t before = desktop.keyEvents().size();
+        pressAt(vbLeftButton, Point{r.left + s.px(9), r.top + middle});
+        EXPECT_EQ(describe(keysSince(before)), chords[cell]);
+        // The row above the face belongs to no cell.
+        desktop.activate(notes);
+        before = desktop.keyEvents().size();
+        p.Form_MouseDown(vbLeftButton, 0, 0.0f,
+                         float(mod_RGN_UserFunction::pixelsToTwipsY(s.px(15 * cell + 1) - 1)));
+        EXPECT_EQ(describe(keysSince(before)), "");
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Dpi, ScaledButtonsTest, ::testing::Values(96, 120, 144, 192));
 
 // Before the first docking the start-up strip covers the top of the parked panel. No screen
 // shows it there, but its cells answer a press all the same; the tests press where it lies. A

@@ -547,22 +547,22 @@ TEST_F(WatcherTest, UserButtonSwitchChangesTheHeightAtTheNextEntry) {
 }
 
 TEST_F(WatcherTest, TwelveTwipsPerPixel) {
+    // 120 DPI on the system and the monitor: twelve twips a pixel, and the panel at 125 %.
     desk->setTwipsPerPixel(12);
     toIdle();
-    at(230, 300); // the strip is 360 twips, 30 pixels, wide here too
+    at(238, 300); // the strip is S(30) = 38 pixels wide here
     EXPECT_EQ(panel().prevMark, kMarkNothing);
-    at(229, 300);
-    EXPECT_EQ(panel().cursorX, 229 * 12);
+    at(237, 300);
+    EXPECT_EQ(panel().cursorX, 237 * 12);
     EXPECT_EQ(panel().Left(), 200 * 12);
-    EXPECT_EQ(panel().Height(), 3 * 180);
-    EXPECT_EQ(panel().Top(), 300 * 12 - 270);
-    EXPECT_EQ(panelRect()[0], 200);
+    EXPECT_EQ(panel().Height(), 56 * 12); // S(45), not 3 x S(15)
+    EXPECT_EQ(panel().Top(), 300 * 12 - 336);
+    EXPECT_EQ(panelRect(), (Box{200, 272, 223, 328}));
     at(500, 300);
     EXPECT_EQ(panel().Left(), 1280 * 12);
     at(0, 0);
     EXPECT_EQ(panel().Left(), -12);
     EXPECT_EQ(panel().Top(), -12);
-    // The bar's size is fixed in twips: 960 x 240 is 80 x 20 pixels here.
     EXPECT_EQ(panelRect(), (Box{-1, -1, 79, 19}));
 }
 

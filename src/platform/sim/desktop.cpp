@@ -94,6 +94,7 @@ std::uint32_t buttonMessage(int button, bool up, bool dbl) {
 
 Desktop::Desktop(int screenWidth, int screenHeight) : s_(std::make_unique<State>(*this)) {
     s_->monitors.push_back({0, 0, screenWidth, screenHeight});
+    s_->monitorDpi.push_back(96);
     std::string pattern = (std::filesystem::temp_directory_path() / "edgepad-sim-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("sim: cannot create a temporary folder");
     s_->rootFolder = pattern;
@@ -772,7 +773,25 @@ void Desktop::State::mouse(int button, int x, int y, bool up, bool dbl) {
 
 // ---------------------------------------------------------------- test-facing API
 
-void Desktop::setTwipsPerPixel(int twips) { s_->twips = twips; }
+void Desktop::setTwipsPerPixel(int twips) { setDpi(1440 / twips); }
+
+void Desktop::setDpi(int dpi) {
+    s_->systemDpi = dpi;
+    s_->newMonitorDpi = dpi;
+    for (int& each : s_->monitorDpi) each = dpi;
+}
+
+void Desktop::setSystemDpi(int dpi) { s_->systemDpi = dpi; }
+
+void Desktop::setMonitorDpi(int index, int dpi) { s_->monitorDpi.at(std::size_t(index)) = dpi; }
+
+void Desktop::setProcessAwareAtStart(bool aware) { s_->processAware = aware; }
+bool Desktop::processDpiAware() const { return s_->processAware; }
+void Desktop::setDpiFunctionsMissing(bool missing) { s_->dpiFunctionsMissing = missing; }
+void Desktop::setAwarenessContextV2Refused(bool refused) {
+    s_->awarenessContextV2Refused = refused;
+}
+const std::vector<std::string>& Desktop::awarenessCalls() const { return s_->awarenessCalls; }
 
 void Desktop::setScreenSize(int width, int height) { s_->monitors[0] = {0, 0, width, height}; }
 
@@ -780,10 +799,13 @@ void Desktop::addMonitorRight(int width, int height) {
     int right = 0;
     for (const Rect& m : s_->monitors)
         right = std::max(right, m.right);
-    s_->monitors.push_back({right, 0, right + width, height});
+    addMonitor({right, 0, right + width, height});
 }
 
-void Desktop::addMonitor(Rect screenRect) { s_->monitors.push_back(screenRect); }
+void Desktop::addMonitor(Rect screenRect) {
+    s_->monitors.push_back(screenRect);
+    s_->monitorDpi.push_back(s_->newMonitorDpi);
+}
 
 Hwnd Desktop::addWindow(const std::string& className, const std::string& title, Rect screenRect,
                         Hwnd parent, std::uint32_t style, std::uint32_t exStyle) {

@@ -93,7 +93,19 @@ class Desktop : public Platform {
     void setReadOnly(const std::wstring& windowsPath, bool readOnly);
 
     // ---- screen
-    void setTwipsPerPixel(int twips); // 15 -> 96 dpi, 12 -> 120 dpi
+    // Display scale. The system DPI (LOGPIXELSX, the twips factor) is fixed for a process's
+    // life on Windows and may differ from every monitor's own DPI after the user changes the
+    // scale; each monitor has an effective DPI of its own. A process that is not DPI aware sees
+    // 96 everywhere.
+    void setTwipsPerPixel(int twips); // the system and every monitor: 15 -> 96, 12 -> 120 dpi
+    void setDpi(int dpi);             // the system and every monitor, now and added later
+    void setSystemDpi(int dpi);       // the system only
+    void setMonitorDpi(int index, int dpi); // 0 is the primary
+    void setProcessAwareAtStart(bool aware); // false: the manifest was not honoured
+    bool processDpiAware() const;
+    void setDpiFunctionsMissing(bool missing); // as on Windows 7
+    void setAwarenessContextV2Refused(bool refused); // as Wine 8 does
+    const std::vector<std::string>& awarenessCalls() const;
     void setScreenSize(int width, int height);
     void addMonitorRight(int width, int height);
     void addMonitor(Rect screenRect); // anywhere, e.g. left of the primary (negative x)
@@ -265,6 +277,13 @@ class Desktop : public Platform {
     Hdc GetDC(Hwnd hwnd) override;
     int ReleaseDC(Hwnd hwnd, Hdc hdc) override;
     int GetSystemMetrics(int index) override;
+    Hmonitor MonitorFromPoint(Point point, std::uint32_t flags) override;
+    bool IsProcessDPIAware() override;
+    bool SetProcessDpiAwarenessContext(std::intptr_t context) override;
+    std::int32_t SetProcessDpiAwareness(int value) override;
+    bool SetProcessDPIAware() override;
+    std::int32_t GetDpiForMonitor(Hmonitor monitor, int dpiType, std::uint32_t* dpiX,
+                                  std::uint32_t* dpiY) override;
     bool GetCursorPos(Point* point) override;
     std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) override;
     bool KillTimer(Hwnd hwnd, std::uintptr_t id) override;

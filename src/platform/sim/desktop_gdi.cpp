@@ -688,7 +688,7 @@ int Desktop::GetDeviceCaps(Hdc hdc, int index) {
     switch (index) {
     case LOGPIXELSX:
     case LOGPIXELSY:
-        return 1440 / s_->twips;
+        return s_->processAware ? s_->systemDpi : 96;
     case HORZRES:
         return s_->monitors[0].right - s_->monitors[0].left;
     case VERTRES:

@@ -126,8 +126,15 @@ struct Desktop::State {
     std::set<std::string> hidden, system, readOnly; // host path strings
 
     // screen
-    int twips = 15;
+    int systemDpi = 96;         // fixed for the process's life on Windows; LOGPIXELSX
     std::vector<Rect> monitors; // primary first
+    std::vector<int> monitorDpi; // each monitor's effective DPI, beside monitors
+    int newMonitorDpi = 96;
+    bool processAware = true;   // the manifest's per-monitor awareness was honoured
+    bool dpiFunctionsMissing = false;   // Windows 7: no shcore, no awareness contexts
+    bool awarenessContextV2Refused = false; // Wine 8 refuses the v2 context
+    std::vector<std::string> awarenessCalls;
+    int monitorIndex(Point point, std::uint32_t flags) const;
 
     // windows
     std::map<Hwnd, std::unique_ptr<Window>> windows;

@@ -228,6 +228,83 @@ int Desktop::GetSystemMetrics(int index) {
     }
 }
 
+// Monitor handles are the monitor's index plus this, so that 0 stays "none".
+constexpr Hmonitor kFirstMonitor = 0x10001;
+
+int Desktop::State::monitorIndex(Point point, std::uint32_t flags) const {
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const Rect& m = monitors[i];
+        if (point.x >= m.left && point.x < m.right && point.y >= m.top && point.y < m.bottom)
+            return int(i);
+    }
+    if (flags == MONITOR_DEFAULTTOPRIMARY) return 0;
+    if (flags != MONITOR_DEFAULTTONEAREST) return -1;
+    // The nearest: the least distance from the point to the monitor's rectangle.
+    int best = 0;
+    long long bestDistance = -1;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const Rect& m = monitors[i];
+        const long long dx = point.x < m.left ? m.left - point.x : point.x >= m.right ? point.x - m.right + 1 : 0;
+        const long long dy = point.y < m.top ? m.top - point.y : point.y >= m.bottom ? point.y - m.bottom + 1 : 0;
+        const long long distance = dx * dx + dy * dy;
+        if (bestDistance < 0 || distance < bestDistance) {
+            bestDistance = distance;
+            best = int(i);
+        }
+    }
+    return best;
+}
+
+Hmonitor Desktop::MonitorFromPoint(Point point, std::uint32_t flags) {
+    s_->count("MonitorFromPoint");
+    const int index = s_->monitorIndex(point, flags);
+    return index < 0 ? 0 : kFirstMonitor + index;
+}
+
+bool Desktop::IsProcessDPIAware() {
+    s_->count("IsProcessDPIAware");
+    return s_->processAware;
+}
+
+bool Desktop::SetProcessDpiAwarenessContext(std::intptr_t context) {
+    s_->count("SetProcessDpiAwarenessContext");
+    s_->awarenessCalls.push_back("SetProcessDpiAwarenessContext");
+    if (s_->dpiFunctionsMissing || s_->processAware) return false; // missing, or already set
+    if (context != DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 || s_->awarenessContextV2Refused)
+        return false;
+    s_->processAware = true;
+    return true;
+}
+
+std::int32_t Desktop::SetProcessDpiAwareness(int value) {
+    s_->count("SetProcessDpiAwareness");
+    s_->awarenessCalls.push_back("SetProcessDpiAwareness");
+    if (s_->dpiFunctionsMissing) return E_NOTIMPL;
+    if (s_->processAware) return static_cast<std::int32_t>(0x80070005u); // E_ACCESSDENIED
+    if (value != PROCESS_PER_MONITOR_DPI_AWARE) return static_cast<std::int32_t>(0x80070057u);
+    s_->processAware = true;
+    return S_OK;
+}
+
+bool Desktop::SetProcessDPIAware() {
+    s_->count("SetProcessDPIAware");
+    s_->awarenessCalls.push_back("SetProcessDPIAware");
+    s_->processAware = true;
+    return true;
+}
+
+std::int32_t Desktop::GetDpiForMonitor(Hmonitor monitor, int dpiType, std::uint32_t* dpiX,
+                                       std::uint32_t* dpiY) {
+    s_->count("GetDpiForMonitor");
+    if (s_->dpiFunctionsMissing) return E_NOTIMPL;
+    const std::size_t index = std::size_t(monitor - kFirstMonitor);
+    if (monitor < kFirstMonitor || index >= s_->monitors.size() || dpiType != MDT_EFFECTIVE_DPI || !dpiX || !dpiY)
+        return static_cast<std::int32_t>(0x80070057u); // E_INVALIDARG
+    const int dpi = s_->processAware ? s_->monitorDpi[index] : 96;
+    *dpiX = *dpiY = std::uint32_t(dpi);
+    return S_OK;
+}
+
 bool Desktop::GetCursorPos(Point* point) {
     s_->count("GetCursorPos");
     if (s_->failCursor || !point) return false;

@@ -72,6 +72,20 @@ BOOL CALLBACK enumTrampoline(HWND hwnd, LPARAM lParam) {
     return context->proc(fromHwnd(hwnd), context->lParam) ? TRUE : FALSE;
 }
 
+// A function of a system DLL that older Windows lack, found at run time so that the program
+// imports nothing Windows 7 does not have; null where it is missing.
+template <class F> F systemFunction(const wchar_t* dll, const char* name) {
+    HMODULE module = GetModuleHandleW(dll);
+    if (!module) module = LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!module) module = LoadLibraryW(dll);
+    return module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                  : nullptr;
+}
+
+using SetProcessDpiAwarenessContextFn = BOOL(WINAPI*)(HANDLE);
+using SetProcessDpiAwarenessFn = HRESULT(WINAPI*)(int);
+using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+
 class Win32Platform final : public Platform {
   public:
     // ---- user32: window classes, windows and messages
@@ -243,6 +257,9 @@ class Win32Platform final : public Platform {
         return ::ReleaseDC(toHwnd(hwnd), as<HDC>(hdc));
     }
     int GetSystemMetrics(int index) override { return ::GetSystemMetrics(index); }
+    Hmonitor MonitorFromPoint(Point point, std::uint32_t flags) override {
+        return from(::MonitorFromPoint(POINT{point.x, point.y}, flags));
+    }
     bool GetCursorPos(Point* point) override {
         POINT native{};
         const bool result = ::GetCursorPos(&native);
@@ -265,6 +282,31 @@ class Win32Platform final : public Platform {
     }
     Hbrush GetSysColorBrush(int index) override { return from(::GetSysColorBrush(index)); }
     ColorRef GetSysColor(int index) override { return ::GetSysColor(index); }
+
+    // ---- display scale
+    bool IsProcessDPIAware() override { return ::IsProcessDPIAware(); }
+    bool SetProcessDpiAwarenessContext(std::intptr_t context) override {
+        static const auto call = systemFunction<SetProcessDpiAwarenessContextFn>(
+            L"user32.dll", "SetProcessDpiAwarenessContext");
+        return call && call(as<HANDLE>(context));
+    }
+    std::int32_t SetProcessDpiAwareness(int value) override {
+        static const auto call =
+            systemFunction<SetProcessDpiAwarenessFn>(L"shcore.dll", "SetProcessDpiAwareness");
+        return call ? call(value) : E_NOTIMPL;
+    }
+    bool SetProcessDPIAware() override { return ::SetProcessDPIAware(); }
+    std::int32_t GetDpiForMonitor(Hmonitor monitor, int dpiType, std::uint32_t* dpiX,
+                                  std::uint32_t* dpiY) override {
+        static const auto call =
+            systemFunction<GetDpiForMonitorFn>(L"shcore.dll", "GetDpiForMonitor");
+        if (!call) return E_NOTIMPL;
+        UINT x = 0, y = 0;
+        const HRESULT result = call(as<HMONITOR>(monitor), dpiType, &x, &y);
+        *dpiX = x;
+        *dpiY = y;
+        return result;
+    }
 
     // ---- user32: menus
     Hmenu CreatePopupMenu() override { return from(::CreatePopupMenu()); }

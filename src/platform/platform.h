@@ -128,6 +128,7 @@ constexpr std::uint32_t WM_RBUTTONDBLCLK = 0x0206;
 constexpr std::uint32_t WM_MBUTTONDOWN = 0x0207;
 constexpr std::uint32_t WM_MBUTTONUP = 0x0208;
 constexpr std::uint32_t WM_MBUTTONDBLCLK = 0x0209;
+constexpr std::uint32_t WM_DISPLAYCHANGE = 0x007E;
 constexpr std::uint32_t WM_DPICHANGED = 0x02E0;
 constexpr std::uint32_t WM_USER = 0x0400;
 constexpr std::intptr_t MA_NOACTIVATE = 3;
@@ -240,6 +241,8 @@ constexpr int MDT_EFFECTIVE_DPI = 0;
 constexpr int PROCESS_PER_MONITOR_DPI_AWARE = 2;
 // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, a pseudo-handle.
 constexpr std::intptr_t DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 = -4;
+// DwmGetWindowAttribute: the window's visible frame, without the invisible resize borders.
+constexpr std::uint32_t DWMWA_EXTENDED_FRAME_BOUNDS = 9;
 constexpr std::int32_t S_OK = 0;
 constexpr std::int32_t E_NOTIMPL = static_cast<std::int32_t>(0x80004001u);
 
@@ -435,6 +438,11 @@ class Platform {
     // shcore, Windows 8.1 on; E_NOTIMPL where missing.
     virtual std::int32_t GetDpiForMonitor(Hmonitor monitor, int dpiType, std::uint32_t* dpiX,
                                           std::uint32_t* dpiY) = 0;
+
+    // ---- dwmapi, Windows Vista on; E_NOTIMPL where missing. It fails where desktop composition
+    // is off (Vista and 7 with the basic theme).
+    virtual std::int32_t DwmGetWindowAttribute(Hwnd hwnd, std::uint32_t attribute, void* value,
+                                               std::uint32_t size) = 0;
 
     // ---- user32: menus
     virtual Hmenu CreatePopupMenu() = 0;

@@ -20,10 +20,11 @@ namespace ep {
 
 namespace {
 
-// The class, strip and height tests; the edges are those of the top-level window's outer
-// rectangle, frame included. All answers come from one look, so their order changes nothing
-// but the cost: the classes come first, and a window that is not served costs no rectangle
-// and no look at the monitor's scale. The strip is decided in the cursor's own pixels, as wide
+// The class, strip and height tests; the edges are those of the top-level window's visible
+// frame, so that the strip begins where the window is drawn, not in the invisible resize
+// border beside it. All answers come from one look, so their order changes nothing but the
+// cost: the classes come first, and a window that is not served costs no frame and no look at
+// the monitor's scale. The strip is decided in the cursor's own pixels, as wide
 // as the scale of the cursor's monitor makes it, so that no pixel falls on the wrong side of
 // an edge at any scale.
 bool cursorInHotZone(Form1& panel, PointLook& look, Scale& scale) {
@@ -31,7 +32,7 @@ bool cursorInHotZone(Form1& panel, PointLook& look, Scale& scale) {
         return false;
 
     const Point cursor = look.pixel();
-    const Rect& frame = look.rect();
+    const Rect& frame = look.visibleFrame();
     scale = scaleOfMonitorAt(cursor);
     // Half-open: the window's left edge is in the strip, left + strip width is not.
     if (!(frame.left <= cursor.x && cursor.x < frame.left + scale.px(stripWidthPx))) return false;
@@ -47,7 +48,7 @@ void dockAtWindow(Form1& panel, PointLook& look, const Scale& scale) {
     const int buttons = form<frmMenu>().uc.Checked() ? 4 : 3;
     panel.setHeight(mod_RGN_UserFunction::pixelsToTwipsY(scale.px(buttons * buttonPitchPx)));
     panel.Picture1.layOut(scale, kUserButtonBox);
-    panel.setLeft(look.left());
+    panel.setLeft(mod_RGN_UserFunction::pixelsToTwipsX(look.visibleFrame().left));
     panel.setTop(panel.cursorY - roundHalfEven(panel.Height()) / 2);
 }
 
@@ -88,9 +89,21 @@ void settleTick(Form1& panel, PointLook& look) {
 
 } // namespace
 
+// The displays changed: park beyond the new desktop's right edge and forget what was shown,
+// so that this tick decides afresh.
+void followDisplayChange(Form1& panel) {
+    if (!panel.displayChanged) return;
+    panel.displayChanged = false;
+    park(panel);
+    panel.prevMark = kMarkNothing;
+}
+
+void Form1::onDisplayChange() { displayChanged = true; }
+
 void Form1::Timer1_Timer() {
     // Off for the whole tick, so that nothing inside it can start another tick.
     Timer1.setEnabled(false);
+    followDisplayChange(*this);
     {
         const Screen::FactorsHeld oneLook;
         const CursorTwips cursor = mod_RGN_UserFunction::getCursorTwips();

@@ -125,6 +125,14 @@ class Desktop : public Platform {
     // overlapped window reports 0.
     void setOwner(Hwnd hwnd, Hwnd owner);
     void moveWindow(Hwnd hwnd, Rect screenRect);
+    // Windows 10 and 11 draw no side borders: the visible frame lies this far inside the
+    // window's rectangle (left, top, right, bottom insets), as DWM reports it.
+    void setVisibleFrameInsets(Hwnd hwnd, Rect insets);
+    // DwmGetWindowAttribute answers E_NOTIMPL, as under Wine 8 or with composition off.
+    void setDwmUnavailable(bool unavailable);
+    // Sends WM_DISPLAYCHANGE to every top-level window, as Windows does once monitors come or
+    // go or a resolution changes (after setScreenSize, addMonitor ...).
+    void broadcastDisplayChange();
     Hwnd findWindow(const std::string& className, const std::string& title) const;
     std::vector<Hwnd> topLevelWindows() const;         // z-order, uppermost first
     std::vector<Hwnd> childWindows(Hwnd parent) const; // z-order, uppermost first
@@ -284,6 +292,8 @@ class Desktop : public Platform {
     bool SetProcessDPIAware() override;
     std::int32_t GetDpiForMonitor(Hmonitor monitor, int dpiType, std::uint32_t* dpiX,
                                   std::uint32_t* dpiY) override;
+    std::int32_t DwmGetWindowAttribute(Hwnd hwnd, std::uint32_t attribute, void* value,
+                                       std::uint32_t size) override;
     bool GetCursorPos(Point* point) override;
     std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) override;
     bool KillTimer(Hwnd hwnd, std::uintptr_t id) override;

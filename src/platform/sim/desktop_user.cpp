@@ -27,6 +27,21 @@ bool Desktop::GetWindowRect(Hwnd hwnd, Rect* rect) {
     return true;
 }
 
+std::int32_t Desktop::DwmGetWindowAttribute(Hwnd hwnd, std::uint32_t attribute, void* value,
+                                            std::uint32_t size) {
+    s_->count("DwmGetWindowAttribute");
+    if (s_->dwmUnavailable) return E_NOTIMPL;
+    Window* w = s_->find(hwnd);
+    if (!w || w->parent || attribute != DWMWA_EXTENDED_FRAME_BOUNDS || !value ||
+        size != sizeof(Rect))
+        return static_cast<std::int32_t>(0x80070057u); // E_INVALIDARG
+    const Rect outer = s_->screenRect(*w);
+    const Rect& in = w->frameInsets;
+    *static_cast<Rect*>(value) =
+        Rect{outer.left + in.left, outer.top + in.top, outer.right - in.right, outer.bottom - in.bottom};
+    return S_OK;
+}
+
 bool Desktop::GetClientRect(Hwnd hwnd, Rect* rect) {
     s_->count("GetClientRect");
     Window* w = s_->find(hwnd);

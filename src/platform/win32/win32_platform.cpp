@@ -85,6 +85,7 @@ template <class F> F systemFunction(const wchar_t* dll, const char* name) {
 using SetProcessDpiAwarenessContextFn = BOOL(WINAPI*)(HANDLE);
 using SetProcessDpiAwarenessFn = HRESULT(WINAPI*)(int);
 using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+using DwmGetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
 
 class Win32Platform final : public Platform {
   public:
@@ -306,6 +307,13 @@ class Win32Platform final : public Platform {
         *dpiX = x;
         *dpiY = y;
         return result;
+    }
+
+    std::int32_t DwmGetWindowAttribute(Hwnd hwnd, std::uint32_t attribute, void* value,
+                                       std::uint32_t size) override {
+        static const auto call =
+            systemFunction<DwmGetWindowAttributeFn>(L"dwmapi.dll", "DwmGetWindowAttribute");
+        return call ? call(toHwnd(hwnd), attribute, value, size) : E_NOTIMPL;
     }
 
     // ---- user32: menus

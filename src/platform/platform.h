@@ -499,6 +499,8 @@ class Platform {
                                             const char* value, const char* fileName) = 0;
     virtual void Sleep(std::uint32_t ms) = 0;
     virtual std::uint32_t GetTickCount() = 0;
+    // The language of the user's Windows interface, a LANGID.
+    virtual std::uint16_t GetUserDefaultUILanguage() = 0;
     virtual void OutputDebugStringW(const wchar_t* text) = 0;
     virtual std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) = 0;
     virtual std::uint32_t GetFileAttributesW(const wchar_t* path) = 0;

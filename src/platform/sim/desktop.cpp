@@ -864,6 +864,8 @@ void Desktop::setVisibleFrameInsets(Hwnd hwnd, Rect insets) {
     if (Window* w = s_->find(hwnd)) w->frameInsets = insets;
 }
 
+void Desktop::setUserUiLanguage(std::uint16_t langId) { s_->uiLanguage = langId; }
+
 void Desktop::setDwmUnavailable(bool unavailable) { s_->dwmUnavailable = unavailable; }
 
 void Desktop::broadcastDisplayChange() {

@@ -225,6 +225,8 @@ class Desktop : public Platform {
     // (Shift-JIS, as the Wine suite's Japanese locale has it).
     void setAnsiCodePage(std::uint32_t codePage);
     int liveKernelHandles() const;
+    // The user's interface language, a LANGID: Japanese (0x0411) unless a test says otherwise.
+    void setUserUiLanguage(std::uint16_t langId);
 
     // ---- cost accounting for benchmarks
     std::uint64_t callCount() const;
@@ -352,6 +354,7 @@ class Desktop : public Platform {
                                     const char* fileName) override;
     void Sleep(std::uint32_t ms) override;
     std::uint32_t GetTickCount() override;
+    std::uint16_t GetUserDefaultUILanguage() override;
     void OutputDebugStringW(const wchar_t* text) override;
     std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) override;
     std::uint32_t GetFileAttributesW(const wchar_t* path) override;

@@ -136,6 +136,7 @@ struct Desktop::State {
     bool awarenessContextV2Refused = false; // Wine 8 refuses the v2 context
     std::vector<std::string> awarenessCalls;
     bool dwmUnavailable = false;
+    std::uint16_t uiLanguage = 0x0411;
     int monitorIndex(Point point, std::uint32_t flags) const;
 
     // windows

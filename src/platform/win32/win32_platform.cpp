@@ -448,6 +448,7 @@ class Win32Platform final : public Platform {
         return ::WritePrivateProfileStringA(appName, keyName, value, fileName);
     }
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+    std::uint16_t GetUserDefaultUILanguage() override { return ::GetUserDefaultUILanguage(); }
     std::uint32_t GetTickCount() override { return ::GetTickCount(); }
     void OutputDebugStringW(const wchar_t* text) override { ::OutputDebugStringW(text); }
     std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) override {

@@ -272,6 +272,9 @@ constexpr std::uint32_t TPM_NONOTIFY = 0x0080;
 constexpr std::uint32_t TPM_RETURNCMD = 0x0100;
 
 // Keyboard.
+constexpr std::uint8_t VK_LBUTTON = 0x01;
+constexpr std::uint8_t VK_RBUTTON = 0x02;
+constexpr std::uint8_t VK_MBUTTON = 0x04;
 constexpr std::uint8_t VK_BACK = 0x08;
 constexpr std::uint8_t VK_TAB = 0x09;
 constexpr std::uint8_t VK_RETURN = 0x0D;
@@ -458,6 +461,7 @@ class Platform {
     virtual std::uint32_t SendInput(std::uint32_t count, const KeyboardInput* inputs) = 0;
     virtual std::int16_t VkKeyScanW(wchar_t ch) = 0;
     virtual std::int16_t GetKeyState(int vk) = 0;
+    virtual std::int16_t GetAsyncKeyState(int vk) = 0;
 
     // ---- gdi32
     virtual Hrgn ExtCreateRegion(const XForm* xform, std::uint32_t count, const void* data) = 0;

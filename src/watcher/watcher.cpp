@@ -63,17 +63,35 @@ void showExitBar(Form1& panel) {
     panel.setTop(mod_RGN_UserFunction::pixelsToTwipsY(scale.px(-1)));
 }
 
+// A mouse button is held: a drag (a file on its way to the folder tree, a browser's tab) is
+// passing through, and the panel must not come up under it to catch the drop. The physical
+// buttons, so that swapped buttons change nothing.
+bool mouseButtonHeld() {
+    return os().GetAsyncKeyState(VK_LBUTTON) < 0 || os().GetAsyncKeyState(VK_RBUTTON) < 0 ||
+           os().GetAsyncKeyState(VK_MBUTTON) < 0;
+}
+
 void settleTick(Form1& panel, PointLook& look) {
     Scale scale;
+    const bool showing = panel.prevMark == kMarkShown;
     if (cursorInHotZone(panel, look, scale)) {
+        // During a drag a panel that is not showing does not come, and the tick leaves no
+        // trace, so that the first tick after the release docks as usual; a docked panel
+        // stays where it stands.
+        if (!showing && mouseButtonHeld()) return;
         panel.panelMode = kModeDocked;
         panel.curMark = kMarkShown;
         panel.targetHwnd = look.handle(vbTrue);
         if (panel.prevMark == kMarkNothing) dockAtWindow(panel, look, scale);
     }
 
-    // A failed cursor read also lands here, as (0, 0).
-    if (panel.curMark == kMarkNothing && panel.cursorX == 0 && panel.cursorY == 0) {
+    // A failed cursor read also lands here, as (0, 0). No exit bar during a drag: a panel that
+    // is not showing stays as it is, a shown one parks below.
+    const bool inExitCorner =
+        panel.curMark == kMarkNothing && panel.cursorX == 0 && panel.cursorY == 0;
+    if (inExitCorner && mouseButtonHeld()) {
+        if (!showing) return;
+    } else if (inExitCorner) {
         panel.curMark = kMarkShown;
         panel.panelMode = kModeExitBar;
         if (panel.prevMark == kMarkNothing) showExitBar(panel);

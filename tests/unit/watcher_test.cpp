@@ -724,5 +724,39 @@ TEST_F(DeskTest, ADisplayChangeWhileTheMenuIsOpenParksOnceTheWatcherResumes) {
     EXPECT_EQ(panelRect()[0], 3200);
 }
 
+// A drag with any button passes through the strip and into the corner without the panel
+// coming; the first tick after the release docks it, the cursor still in place.
+TEST_F(DeskTest, ADragThroughTheStripOrIntoTheCornerBringsNoPanel) {
+    for (const int button : {vbLeftButton, vbRightButton, vbMiddleButton}) {
+        SCOPED_TRACE(button);
+        freshDesktop();
+        toIdle();
+        desk->press(button, 600, 800);
+        at(210, 300);
+        at(215, 310);
+        EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+        EXPECT_EQ(panel().prevMark, kMarkNothing);
+        at(0, 0);
+        EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "no exit bar while held";
+        at(215, 310);
+        desk->release(button, 215, 310);
+        desk->advance(100);
+        EXPECT_EQ(panelRect()[0], 200);
+    }
+}
+
+TEST_F(DeskTest, ADockedPanelHoldsStillDuringADragAndStillParks) {
+    toDocked();
+    const Box docked = panelRect();
+    desk->press(vbLeftButton, 250, 400); // on the tree, beside the panel
+    at(220, 350);
+    EXPECT_EQ(panelRect(), docked);
+    at(0, 0); // out of the strip into the corner, still held
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+    desk->release(vbLeftButton, 0, 0);
+    desk->advance(100);
+    EXPECT_EQ(panelRect(), kExitBarRect);
+}
+
 } // namespace
 } // namespace ep

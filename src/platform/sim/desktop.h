@@ -318,6 +318,7 @@ class Desktop : public Platform {
     std::uint32_t SendInput(std::uint32_t count, const KeyboardInput* inputs) override;
     std::int16_t VkKeyScanW(wchar_t ch) override;
     std::int16_t GetKeyState(int vk) override;
+    std::int16_t GetAsyncKeyState(int vk) override;
 
     Hrgn ExtCreateRegion(const XForm* xform, std::uint32_t count, const void* data) override;
     Hrgn CreateRectRgn(int left, int top, int right, int bottom) override;

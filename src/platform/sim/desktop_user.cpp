@@ -498,6 +498,14 @@ std::int16_t Desktop::VkKeyScanW(wchar_t ch) {
     return -1;
 }
 
+// The physical state now, as GetAsyncKeyState reports it: the top bit while the key or mouse
+// button is down (the mouse's physical buttons, whichever of them is swapped to be primary).
+std::int16_t Desktop::GetAsyncKeyState(int vk) {
+    s_->count("GetAsyncKeyState");
+    if (vk < 0 || vk > 255) return 0;
+    return std::int16_t(s_->down[vk] ? 0x8000 : 0);
+}
+
 std::int16_t Desktop::GetKeyState(int vk) {
     s_->count("GetKeyState");
     if (vk < 0 || vk > 255) return 0;

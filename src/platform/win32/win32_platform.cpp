@@ -347,6 +347,7 @@ class Win32Platform final : public Platform {
     }
     std::int16_t VkKeyScanW(wchar_t ch) override { return ::VkKeyScanW(ch); }
     std::int16_t GetKeyState(int vk) override { return ::GetKeyState(vk); }
+    std::int16_t GetAsyncKeyState(int vk) override { return ::GetAsyncKeyState(vk); }
 
     // ---- gdi32
     Hrgn ExtCreateRegion(const XForm* xform, std::uint32_t count, const void* data) override {

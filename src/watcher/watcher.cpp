@@ -33,10 +33,17 @@ bool cursorInHotZone(Form1& panel, PointLook& look, Scale& scale) {
 
     const Point cursor = look.pixel();
     const Rect& frame = look.visibleFrame();
+    if (!(frame.top <= cursor.y && cursor.y <= frame.bottom)) return false;
+    // Half-open: the window's left edge is in the strip, left + strip width is not. The strip
+    // is never narrower than at the least scale nor wider than at the most, so only a cursor
+    // between the two needs its monitor's scale, and so does a docking, which lays the panel
+    // out at it; a docked panel's tick in the strip asks nothing more.
+    const int offset = cursor.x - frame.left;
+    if (offset < 0 || offset >= Scale(kMostDpi).px(stripWidthPx)) return false;
+    const bool docking = panel.prevMark != kMarkShown;
+    if (!docking && offset < Scale(kLeastDpi).px(stripWidthPx)) return true;
     scale = scaleOfMonitorAt(cursor);
-    // Half-open: the window's left edge is in the strip, left + strip width is not.
-    if (!(frame.left <= cursor.x && cursor.x < frame.left + scale.px(stripWidthPx))) return false;
-    return frame.top <= cursor.y && cursor.y <= frame.bottom;
+    return offset < scale.px(stripWidthPx);
 }
 
 // Shows the button column at the served window's left edge, centred on the cursor's height,

@@ -1,6 +1,10 @@
 #include "menu/frm_version.h"
 
 #include "frame/scale.h"
+#include "menu/ui_texts.h"
+
+#include <algorithm>
+#include <string>
 
 namespace ep {
 
@@ -13,7 +17,7 @@ constexpr int kIconResource = 1;
 
 FormDesign versionDesign() {
     FormDesign design;
-    design.caption = L"\u30D0\u30FC\u30B8\u30E7\u30F3\u60C5\u5831"; // バージョン情報
+    design.caption = uiTexts().aboutCaption;
     // A fixed dialog frame that keeps only the close box.
     design.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
     design.exStyle = WS_EX_DLGMODALFRAME;
@@ -39,6 +43,7 @@ constexpr Rect kLabel1 = designRect(780, 930, 2775, 225);
 constexpr Rect kLabel2 = designRect(1515, 525, 1515, 285);
 constexpr Rect kLabel3 = designRect(840, 180, 2175, 285);
 constexpr Rect kImage1 = designRect(180, 210, 480, 480);
+constexpr Rect kClient = designRect(0, 0, 3945, 1125);
 
 // A font of the given point size at the scale's DPI: the monitor's, not the system's.
 OwnedGdiObject makeFont(const Scale& scale, double points, int weight, std::uint32_t charSet,
@@ -71,10 +76,35 @@ void drawRuleLine(Hdc dc, const Scale& scale, Hbrush brush, int x1, int x2, int 
     os().FillRect(dc, &line, brush);
 }
 
-void place(Hwnd control, const Scale& scale, const Rect& design) {
-    const Rect r = scale.rect(design);
+void place(Hwnd control, const Rect& r) {
     os().SetWindowPos(control, 0, r.left, r.top, r.right - r.left, r.bottom - r.top,
                       SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The face of the system's message font (Segoe UI on today's Windows), as the system gives it
+// for the scale's DPI where it can; only the face is taken, the sizes are the layout's own.
+std::wstring messageFontFace(const Scale& scale) {
+    NonClientMetrics metrics;
+    if (!os().SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
+                                         static_cast<std::uint32_t>(scale.dpi())) &&
+        !os().SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        return L"MS Shell Dlg";
+    return metrics.lfMessageFont.lfFaceName;
+}
+
+// A label's rectangle, widened to the right where its text in its font would be clipped.
+Rect fittingText(Hwnd label, const OwnedGdiObject& font, const wchar_t* text, Rect r) {
+    const Hdc dc = os().GetDC(label);
+    if (!dc) return r;
+    const Hgdiobj previous = os().SelectObject(dc, font.get());
+    Size extent;
+    const std::wstring_view shown(text);
+    const bool measured =
+        os().GetTextExtentPoint32W(dc, text, static_cast<int>(shown.size()), &extent);
+    os().SelectObject(dc, previous);
+    os().ReleaseDC(label, dc);
+    if (measured && extent.cx > r.right - r.left) r.right = r.left + extent.cx;
+    return r;
 }
 
 } // namespace
@@ -129,19 +159,30 @@ void frm_Version::layOut() {
     const Scale& scale = layoutScale();
     const bool shown = os().IsWindowVisible(hWnd());
 
-    // The system's dialog face for the button and the notice; a child left without a font
-    // would draw in the bold system font.
+    // The system's dialog face for the button and, in Japanese, the notice; a child left
+    // without a font would draw in the bold system font. Outside Japan the labels take the
+    // system's message font at the sizes of the Japanese layout, whose faces (a Japanese
+    // serif among them) a Western Windows lacks.
+    const bool japanese = uiTexts().japanese;
+    const std::wstring face = japanese ? std::wstring() : messageFontFace(scale);
     OwnedGdiObject dialogFont = makeFont(scale, 8, FW_NORMAL, DEFAULT_CHARSET, L"MS Shell Dlg");
-    OwnedGdiObject label2Font = makeFont(scale, 9.75, FW_BOLD, ANSI_CHARSET, L"Times New Roman");
-    OwnedGdiObject label3Font = makeFont(scale, 11.25, FW_BOLD, SHIFTJIS_CHARSET,
-                                         L"\uFF2D\uFF33 \uFF30\u660E\u671D"); // ＭＳ Ｐ明朝
+    OwnedGdiObject label1Font =
+        japanese ? OwnedGdiObject() : makeFont(scale, 8, FW_NORMAL, DEFAULT_CHARSET, face.c_str());
+    OwnedGdiObject label2Font =
+        japanese ? makeFont(scale, 9.75, FW_BOLD, ANSI_CHARSET, L"Times New Roman")
+                 : makeFont(scale, 9.75, FW_BOLD, DEFAULT_CHARSET, face.c_str());
+    OwnedGdiObject label3Font =
+        japanese ? makeFont(scale, 11.25, FW_BOLD, SHIFTJIS_CHARSET,
+                            L"\uFF2D\uFF33 \uFF30\u660E\u671D") // ＭＳ Ｐ明朝
+                 : makeFont(scale, 11.25, FW_BOLD, DEFAULT_CHARSET, face.c_str());
     // The fonts the controls had go only once they hold the new ones: never a dead font in
     // a live control. The same for the icons below.
     setFont(Command1, dialogFont, shown);
-    setFont(Label1, dialogFont, shown);
+    setFont(Label1, japanese ? dialogFont : label1Font, shown);
     setFont(Label2, label2Font, shown);
     setFont(Label3, label3Font, shown);
     dialogFont_ = std::move(dialogFont);
+    label1Font_ = std::move(label1Font);
     label2Font_ = std::move(label2Font);
     label3Font_ = std::move(label3Font);
 
@@ -160,13 +201,33 @@ void frm_Version::layOut() {
     bigIcon_ = std::move(bigIcon);
     imageIcon_ = std::move(imageIcon);
 
-    // After the icon: a static resizes itself to the icon it is given.
-    place(Command1, scale, kCommand1);
-    place(Label1, scale, kLabel1);
-    place(Label2, scale, kLabel2);
-    place(Label3, scale, kLabel3);
-    place(Image1, scale, kImage1);
+    // After the icon: a static resizes itself to the icon it is given. Outside Japan a label
+    // whose text its font would clip is widened, and the window with it.
+    Rect label1 = scale.rect(kLabel1), label2 = scale.rect(kLabel2), label3 = scale.rect(kLabel3);
+    if (!japanese) {
+        label1 = fittingText(Label1, label1Font_, kCopyright, label1);
+        label2 = fittingText(Label2, label2Font_, kVersion, label2);
+        label3 = fittingText(Label3, label3Font_, kProductName, label3);
+        widenClientTo(std::max({label1.right, label2.right, label3.right}) +
+                      scale.px(kClient.right - kLabel1.right));
+    }
+    place(Command1, scale.rect(kCommand1));
+    place(Label1, label1);
+    place(Label2, label2);
+    place(Label3, label3);
+    place(Image1, scale.rect(kImage1));
     if (shown) os().InvalidateRect(hWnd(), nullptr, false);
+}
+
+// Keeps the window's place and frame and makes its client area at least this wide.
+void frm_Version::widenClientTo(int width) {
+    Rect client;
+    os().GetClientRect(hWnd(), &client);
+    if (client.right - client.left >= width) return;
+    Rect outer;
+    os().GetWindowRect(hWnd(), &outer);
+    placeWindowAt(Rect{outer.left, outer.top, outer.right + width - (client.right - client.left),
+                       outer.bottom});
 }
 
 // The window moved to a monitor of another scale, or its monitor's scale changed: it takes

@@ -67,10 +67,12 @@ class frm_Version : public Form {
   private:
     // Places the controls, and makes the fonts and icons, at the form's layout scale.
     void layOut();
+    void widenClientTo(int width);
     OwnedIcon smallIcon_; // the window's, at the sizes the system asks at that scale
     OwnedIcon bigIcon_;
     OwnedIcon imageIcon_; // Image1's
     OwnedGdiObject dialogFont_;
+    OwnedGdiObject label1Font_; // outside Japan; in Japanese the notice takes dialogFont_
     OwnedGdiObject label2Font_;
     OwnedGdiObject label3Font_;
     OwnedGdiObject whiteBrush_;

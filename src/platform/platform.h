@@ -75,6 +75,24 @@ struct XForm {
 };
 
 // BITMAP as GetObjectW fills it for a bitmap.
+// LOGFONTW, the part the program reads.
+struct LogFont {
+    std::int32_t lfHeight = 0;
+    std::int32_t lfWeight = 0;
+    std::uint8_t lfCharSet = 0;
+    wchar_t lfFaceName[32] = {};
+};
+
+// NONCLIENTMETRICSW, the part the program reads: the font of message boxes.
+struct NonClientMetrics {
+    LogFont lfMessageFont;
+};
+
+struct Size {
+    std::int32_t cx = 0;
+    std::int32_t cy = 0;
+};
+
 struct Bitmap {
     std::int32_t bmType = 0;
     std::int32_t bmWidth = 0;
@@ -240,6 +258,7 @@ constexpr int SM_CXDOUBLECLK = 36;
 constexpr int SM_CYDOUBLECLK = 37;
 
 // GetDeviceCaps.
+constexpr std::uint32_t SPI_GETNONCLIENTMETRICS = 0x0029;
 constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
 
@@ -460,6 +479,13 @@ class Platform {
                                           std::uint32_t exStyle, std::uint32_t dpi) = 0;
     // Windows 10 1607 on; 0 where missing.
     virtual int GetSystemMetricsForDpi(int index, std::uint32_t dpi) = 0;
+    // SPI_GETNONCLIENTMETRICS into a NonClientMetrics, at the DPI given; Windows 10 1607 on,
+    // false where missing. SystemParametersInfoW gives the same at the system DPI.
+    virtual bool SystemParametersInfoForDpi(std::uint32_t action, std::uint32_t param,
+                                            void* value, std::uint32_t winIni,
+                                            std::uint32_t dpi) = 0;
+    virtual bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* value,
+                                       std::uint32_t winIni) = 0;
     // comctl32 6, Windows Vista on: an icon of the program's own module at cx x cy, scaled
     // down from a larger image where it has none of that size; E_NOTIMPL where missing. The
     // icon is not shared: its owner destroys it with DestroyIcon.
@@ -512,6 +538,7 @@ class Platform {
                               std::uint32_t quality, std::uint32_t pitchAndFamily,
                               const wchar_t* faceName) = 0;
     virtual int GetDeviceCaps(Hdc hdc, int index) = 0;
+    virtual bool GetTextExtentPoint32W(Hdc hdc, const wchar_t* text, int count, Size* size) = 0;
     virtual bool GdiFlush() = 0;
     // LoadImageW with no module: a picture or icon from a file.
     virtual Handle LoadImageW(const wchar_t* name, std::uint32_t type, int cx, int cy,

@@ -255,6 +255,43 @@ TEST_F(AboutTest, ClosingHandsTheFocusToTheUppermostOrdinaryWindow) {
 
 // The window opens at the primary monitor's scale, whatever the system DPI, and the same
 // where Windows 7 knows only the system DPI and no frame or metric for another one.
+// Outside Japan: an English caption, and the labels in the system's message font at the
+// Japanese layout's sizes, bold where that is bold, in their places; a text its font would
+// clip widens its label and the window with it.
+TEST_F(AboutTest, SpeaksEnglishInTheMessageFontWhereWindowsDoesNotSpeakJapanese) {
+    desk.setUserUiLanguage(0x0409);
+    openAbout([&](frm_Version& about) {
+        EXPECT_EQ(desk.windowTitle(about.hWnd()), "About Edgepad");
+        const struct {
+            Hwnd label;
+            int height, weight;
+        } labels[] = {{about.Label1, -11, FW_NORMAL}, // 8 points at 96 DPI
+                      {about.Label2, -13, FW_BOLD},   // 9.75
+                      {about.Label3, -15, FW_BOLD}};  // 11.25
+        for (const auto& l : labels) {
+            const Hfont font = desk.windowFont(l.label);
+            EXPECT_EQ(desk.fontFace(font), L"Segoe UI");
+            EXPECT_EQ(desk.fontHeight(font), l.height);
+            EXPECT_EQ(desk.fontWeight(font), l.weight);
+        }
+        Rect client;
+        desk.GetClientRect(about.hWnd(), &client);
+        EXPECT_EQ(client.right, 263) << "nothing to widen in Segoe UI";
+        desk.pressKey(VK_ESCAPE);
+    });
+    desk.setTextWidthPercent(L"Segoe UI", 120); // a wider face: the notice no longer fits
+    openAbout([&](frm_Version& about) {
+        const Rect label = desk.windowRect(about.Label1);
+        EXPECT_EQ(label.right - label.left, (26 * 11 * 120 + 99) / 100);
+        Rect client;
+        desk.GetClientRect(about.hWnd(), &client);
+        const Rect outer = desk.windowRect(about.hWnd());
+        EXPECT_GE(outer.right, label.right + 26) << "the window widened with it";
+        EXPECT_GT(client.right, 263);
+        desk.pressKey(VK_ESCAPE);
+    });
+}
+
 TEST_F(AboutTest, LaidOutAtThePrimaryMonitorsScale) {
     struct Case {
         const char* what;

@@ -897,6 +897,10 @@ void Desktop::setVisibleFrameInsets(Hwnd hwnd, Rect insets) {
 }
 
 void Desktop::setUserUiLanguage(std::uint16_t langId) { s_->uiLanguage = langId; }
+void Desktop::setMessageFontFace(const std::wstring& face) { s_->messageFontFace = face; }
+void Desktop::setTextWidthPercent(const std::wstring& face, int percent) {
+    s_->textWidthPercent[face] = percent;
+}
 
 void Desktop::setDwmUnavailable(bool unavailable) { s_->dwmUnavailable = unavailable; }
 
@@ -991,6 +995,16 @@ Hfont Desktop::windowFont(Hwnd hwnd) const {
 int Desktop::fontHeight(Hfont font) const {
     const GdiObject* f = s_->gdiObject(font, GdiKind::Font);
     return f ? f->fontHeight : 0;
+}
+
+int Desktop::fontWeight(Hfont font) const {
+    const GdiObject* f = s_->gdiObject(font, GdiKind::Font);
+    return f ? f->fontWeight : 0;
+}
+
+std::wstring Desktop::fontFace(Hfont font) const {
+    const GdiObject* f = s_->gdiObject(font, GdiKind::Font);
+    return f ? f->faceName : std::wstring();
 }
 
 std::string Desktop::windowTitle(Hwnd hwnd) const {

@@ -159,6 +159,8 @@ class Desktop : public Platform {
     int liveIcons() const; // icons loaded for the program's own keeping, not destroyed yet
     Hfont windowFont(Hwnd hwnd) const; // WM_SETFONT's
     int fontHeight(Hfont font) const;  // as CreateFontW was given it
+    int fontWeight(Hfont font) const;
+    std::wstring fontFace(Hfont font) const;
 
     // ---- cursor and input, as a person does it; each press dispatches what it causes
     void setCursor(int x, int y);
@@ -239,6 +241,10 @@ class Desktop : public Platform {
     int liveKernelHandles() const;
     // The user's interface language, a LANGID: Japanese (0x0411) unless a test says otherwise.
     void setUserUiLanguage(std::uint16_t langId);
+    // The message font (9 points, "Segoe UI" unless a test says otherwise). Text is measured as
+    // this many hundredths of the font's height per character (55 unless set) for that face.
+    void setMessageFontFace(const std::wstring& face);
+    void setTextWidthPercent(const std::wstring& face, int percent);
 
     // ---- cost accounting for benchmarks
     std::uint64_t callCount() const;
@@ -303,6 +309,10 @@ class Desktop : public Platform {
     bool AdjustWindowRectExForDpi(Rect* rect, std::uint32_t style, bool menu, std::uint32_t exStyle,
                                   std::uint32_t dpi) override;
     int GetSystemMetricsForDpi(int index, std::uint32_t dpi) override;
+    bool SystemParametersInfoForDpi(std::uint32_t action, std::uint32_t param, void* value,
+                                    std::uint32_t winIni, std::uint32_t dpi) override;
+    bool SystemParametersInfoW(std::uint32_t action, std::uint32_t param, void* value,
+                               std::uint32_t winIni) override;
     std::int32_t LoadIconWithScaleDown(int resourceId, int cx, int cy, Hicon* icon) override;
     bool IsProcessDPIAware() override;
     bool SetProcessDpiAwarenessContext(std::intptr_t context) override;
@@ -362,6 +372,7 @@ class Desktop : public Platform {
                       std::uint32_t clipPrecision, std::uint32_t quality,
                       std::uint32_t pitchAndFamily, const wchar_t* faceName) override;
     int GetDeviceCaps(Hdc hdc, int index) override;
+    bool GetTextExtentPoint32W(Hdc hdc, const wchar_t* text, int count, Size* size) override;
     bool GdiFlush() override;
     Handle LoadImageW(const wchar_t* name, std::uint32_t type, int cx, int cy,
                       std::uint32_t flags) override;

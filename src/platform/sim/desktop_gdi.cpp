@@ -673,15 +673,33 @@ Hbrush Desktop::CreateSolidBrush(ColorRef color) {
     return s_->addGdi(std::move(brush));
 }
 
-Hfont Desktop::CreateFontW(int height, int, int, int, int, std::uint32_t, std::uint32_t,
+Hfont Desktop::CreateFontW(int height, int, int, int, int weight, std::uint32_t, std::uint32_t,
                            std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
                            std::uint32_t, std::uint32_t, const wchar_t* faceName) {
     s_->count("CreateFontW");
     GdiObject font;
     font.kind = GdiKind::Font;
     font.fontHeight = height;
+    font.fontWeight = weight;
     font.faceName = faceName ? faceName : L"";
     return s_->addGdi(std::move(font));
+}
+
+// Text is as wide as the selected font's height times the face's width percentage, per
+// character, and as tall as the font's height.
+bool Desktop::GetTextExtentPoint32W(Hdc hdc, const wchar_t* text, int count, Size* size) {
+    s_->count("GetTextExtentPoint32W");
+    GdiObject* dc = s_->gdiObject(hdc, GdiKind::Dc);
+    if (!dc || !size || count < 0 || (count > 0 && !text)) return false;
+    GdiObject* font = s_->gdiObject(dc->font, GdiKind::Font);
+    const int height = font && font->fontHeight ? std::abs(font->fontHeight) : 16;
+    int percent = 55;
+    if (font) {
+        auto found = s_->textWidthPercent.find(font->faceName);
+        if (found != s_->textWidthPercent.end()) percent = found->second;
+    }
+    *size = Size{(count * height * percent + 99) / 100, height};
+    return true;
 }
 
 int Desktop::GetDeviceCaps(Hdc hdc, int index) {

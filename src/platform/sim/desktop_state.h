@@ -103,6 +103,7 @@ struct GdiObject {
     ColorRef color = 0;
     // font
     int fontHeight = 0;
+    int fontWeight = 0;
     std::wstring faceName;
     // device context
     bool memoryDc = false;
@@ -151,6 +152,8 @@ struct Desktop::State {
     std::vector<std::string> awarenessCalls;
     bool dwmUnavailable = false;
     std::uint16_t uiLanguage = 0x0411;
+    std::wstring messageFontFace = L"Segoe UI";
+    std::map<std::wstring, int> textWidthPercent;
     int monitorIndex(Point point, std::uint32_t flags) const;
     // The DPI the program sees for a window at this rectangle (its centre's monitor), and
     // the system DPI it sees: 96 for a process that is not DPI aware.

@@ -370,6 +370,35 @@ int Desktop::GetSystemMetricsForDpi(int index, std::uint32_t dpi) {
     return s_->metric(index, int(dpi));
 }
 
+namespace {
+void fillMessageFont(const std::wstring& face, int dpi, void* value) {
+    LogFont& font = static_cast<NonClientMetrics*>(value)->lfMessageFont;
+    font = LogFont{};
+    font.lfHeight = -((9 * dpi + 36) / 72); // 9 points
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    for (std::size_t i = 0; i < face.size() && i + 1 < std::size(font.lfFaceName); ++i)
+        font.lfFaceName[i] = face[i];
+}
+} // namespace
+
+bool Desktop::SystemParametersInfoForDpi(std::uint32_t action, std::uint32_t, void* value,
+                                         std::uint32_t, std::uint32_t dpi) {
+    s_->count("SystemParametersInfoForDpi");
+    if (s_->dpiFunctionsMissing || action != SPI_GETNONCLIENTMETRICS || !value || dpi == 0)
+        return false;
+    fillMessageFont(s_->messageFontFace, int(dpi), value);
+    return true;
+}
+
+bool Desktop::SystemParametersInfoW(std::uint32_t action, std::uint32_t, void* value,
+                                    std::uint32_t) {
+    s_->count("SystemParametersInfoW");
+    if (action != SPI_GETNONCLIENTMETRICS || !value) return false;
+    fillMessageFont(s_->messageFontFace, s_->processAware ? s_->systemDpi : 96, value);
+    return true;
+}
+
 bool Desktop::GetCursorPos(Point* point) {
     s_->count("GetCursorPos");
     if (s_->failCursor || !point) return false;

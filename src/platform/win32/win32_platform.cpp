@@ -88,7 +88,18 @@ using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
 using DwmGetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
 using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
 using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
+using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
 using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+
+void copyMessageFont(const NONCLIENTMETRICSW& metrics, NonClientMetrics* out) {
+    const LOGFONTW& font = metrics.lfMessageFont;
+    out->lfMessageFont.lfHeight = font.lfHeight;
+    out->lfMessageFont.lfWeight = font.lfWeight;
+    out->lfMessageFont.lfCharSet = font.lfCharSet;
+    static_assert(sizeof font.lfFaceName == sizeof out->lfMessageFont.lfFaceName);
+    for (std::size_t i = 0; i < std::size(font.lfFaceName); ++i)
+        out->lfMessageFont.lfFaceName[i] = font.lfFaceName[i];
+}
 
 class Win32Platform final : public Platform {
   public:
@@ -327,6 +338,31 @@ class Win32Platform final : public Platform {
         *rect = fromRect(native);
         return result;
     }
+    // Only SPI_GETNONCLIENTMETRICS is asked, into the seam's narrower structure.
+    bool SystemParametersInfoForDpi(std::uint32_t action, std::uint32_t, void* value,
+                                    std::uint32_t winIni, std::uint32_t dpi) override {
+        static const auto call = systemFunction<SystemParametersInfoForDpiFn>(
+            L"user32.dll", "SystemParametersInfoForDpi");
+        if (!call || action != SPI_GETNONCLIENTMETRICS) return false;
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof metrics;
+        if (!call(action, sizeof metrics, &metrics, winIni, dpi)) return false;
+        copyMessageFont(metrics, static_cast<NonClientMetrics*>(value));
+        return true;
+    }
+    bool SystemParametersInfoW(std::uint32_t action, std::uint32_t, void* value,
+                               std::uint32_t winIni) override {
+        if (action != SPI_GETNONCLIENTMETRICS) return false;
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof metrics;
+        if (!::SystemParametersInfoW(action, sizeof metrics, &metrics, winIni)) {
+            // Before Vista the structure has no iPaddedBorderWidth.
+            metrics.cbSize = sizeof metrics - sizeof metrics.iPaddedBorderWidth;
+            if (!::SystemParametersInfoW(action, metrics.cbSize, &metrics, winIni)) return false;
+        }
+        copyMessageFont(metrics, static_cast<NonClientMetrics*>(value));
+        return true;
+    }
     int GetSystemMetricsForDpi(int index, std::uint32_t dpi) override {
         static const auto call =
             systemFunction<GetSystemMetricsForDpiFn>(L"user32.dll", "GetSystemMetricsForDpi");
@@ -458,6 +494,12 @@ class Win32Platform final : public Platform {
         return from(::CreateFontW(height, width, escapement, orientation, weight, italic,
                                   underline, strikeOut, charSet, outPrecision, clipPrecision,
                                   quality, pitchAndFamily, faceName));
+    }
+    bool GetTextExtentPoint32W(Hdc hdc, const wchar_t* text, int count, Size* size) override {
+        SIZE native{};
+        const bool result = ::GetTextExtentPoint32W(as<HDC>(hdc), text, count, &native);
+        *size = Size{native.cx, native.cy};
+        return result;
     }
     int GetDeviceCaps(Hdc hdc, int index) override {
         return ::GetDeviceCaps(as<HDC>(hdc), index);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The buttons benchmark: press-to-last-key latency of each panel action under Wine, median
-# over many presses, beside the 220 ms the user button waits by design. Prints figures,
+# over many presses, beside the 200 ms the user button waits by design. Prints figures,
 # asserts nothing.
 #
 # It runs in a Wine prefix of its own under build/bench-buttons and its own Xvfb (unless

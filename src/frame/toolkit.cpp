@@ -55,11 +55,13 @@ int shiftState(std::uintptr_t keys) {
     return shift;
 }
 
-// The button a press message reports, or 0 for a message that is no press. A second left
-// press arrives as a double-click; the other buttons' double-clicks count as presses.
+// The button a press message reports, or 0 for a message that is no press. The classes take
+// double-clicks, so a quick second press arrives as a double-click message; it is a press all
+// the same, of whichever button.
 int pressedButton(std::uint32_t msg) {
     switch (msg) {
-    case WM_LBUTTONDOWN: return vbLeftButton;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: return vbLeftButton;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK: return vbRightButton;
     case WM_MBUTTONDOWN:
@@ -297,7 +299,6 @@ std::intptr_t PictureBox::handleMessage(std::uint32_t msg, std::uintptr_t wParam
         return 0;
     }
     switch (msg) {
-    case WM_LBUTTONDBLCLK: return 0; // picture boxes have no double-click
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
         PaintStruct paint;
@@ -552,10 +553,11 @@ std::intptr_t Form::handleMessage(std::uint32_t msg, std::uintptr_t wParam, std:
         Form_MouseDown(button, shiftState(wParam),
                        static_cast<float>(lowWord(lParam) * Screen::TwipsPerPixelX()),
                        static_cast<float>(highWord(lParam) * Screen::TwipsPerPixelY()));
+        // The double-click's own event follows the press it also is.
+        if (msg == WM_LBUTTONDBLCLK) Form_DblClick();
         return 0;
     }
     switch (msg) {
-    case WM_LBUTTONDBLCLK: Form_DblClick(); return 0;
     case WM_MOUSEACTIVATE:
         if (design_.noActivate) return MA_NOACTIVATE;
         break;

@@ -269,9 +269,11 @@ class Form {
     virtual void Form_Load() {}
     virtual void Form_QueryUnload(int& cancel, int unloadMode) { (void)cancel, (void)unloadMode; }
     virtual void Form_Unload() {}
+    // Every press, the second press of a double-click included.
     virtual void Form_MouseDown(int button, int shift, float x, float y) {
         (void)button, (void)shift, (void)x, (void)y;
     }
+    // A left double-click, raised after the press of its second click.
     virtual void Form_DblClick() {}
     // WM_DISPLAYCHANGE: a monitor came or went, or a resolution changed.
     virtual void onDisplayChange() {}

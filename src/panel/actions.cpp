@@ -12,7 +12,9 @@
 #include "panel/form1.h"
 
 #include <cstdint>
+#include <deque>
 #include <exception>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -25,11 +27,13 @@ namespace {
 // opens the window menu, N chooses Minimize.
 constexpr std::wstring_view kMinimiseKeys = L"%( n)";
 
+// The waits below look at what they wait for every millisecond, so that the keys follow it
+// that closely, and run pending events in between.
+constexpr std::uint32_t pollMs = 1;
 // SetForegroundWindow can return before the switch shows (Wine reports it late), so the check
 // polls this long before it takes the switch as refused. The switch usually shows within a
-// few milliseconds; polling every millisecond lets the keys follow it that closely.
+// few milliseconds.
 constexpr std::uint32_t foregroundWaitMs = 500;
-constexpr std::uint32_t foregroundPollMs = 1;
 // A switch that has not shown after these times is asked for again: another activation (a
 // window that opened, the user's own click elsewhere) can land right after it and undo it.
 constexpr std::uint32_t foregroundAskAgainMs[] = {50, 150, 300};
@@ -37,30 +41,49 @@ constexpr std::uint32_t foregroundAskAgainMs[] = {50, 150, 300};
 // Before typing, the foreground switch and the button's release get time to settle.
 constexpr double typingDelayMs = 200;
 
-// Press handlers nest when pending events run inside one (the chord's pause, the wait before
-// typing, the foreground poll, the popup menu). The timer stays off until the outermost ends.
-int pressDepth = 0;
+// One press at a time. Pending events run inside a press (the foreground poll, the chord's
+// pause, the wait before typing, the popup menu), and the hand's next press may be among
+// them: it waits here until the press under way has finished, so that the keys of two presses
+// never interleave. The timer stays off from the first press until the last waiting one ends.
+bool pressUnderWay = false;
+std::deque<std::function<void()>> pressesWaiting;
 
-class TimerOffWhilePressed {
+class PressUnderWay {
   public:
-    explicit TimerOffWhilePressed(Timer& timer)
+    explicit PressUnderWay(Timer& timer)
         : timer_(timer), exceptionsAtEntry_(std::uncaught_exceptions()) {
-        ++pressDepth;
+        pressUnderWay = true;
         timer_.setEnabled(false);
     }
-    ~TimerOffWhilePressed() {
-        --pressDepth;
-        // A handler left by the program's end gives the timer nothing more to do.
+    ~PressUnderWay() {
+        pressUnderWay = false;
+        // A press left by the program's end gives the timer and the waiting presses nothing
+        // more to do.
         const bool ending = std::uncaught_exceptions() > exceptionsAtEntry_;
-        if (pressDepth == 0 && !ending) timer_.setEnabled(true);
+        pressesWaiting.clear();
+        if (!ending) timer_.setEnabled(true);
     }
-    TimerOffWhilePressed(const TimerOffWhilePressed&) = delete;
-    TimerOffWhilePressed& operator=(const TimerOffWhilePressed&) = delete;
+    PressUnderWay(const PressUnderWay&) = delete;
+    PressUnderWay& operator=(const PressUnderWay&) = delete;
 
   private:
     Timer& timer_;
     int exceptionsAtEntry_;
 };
+
+void oneAtATime(Form1& panel, std::function<void()> press) {
+    if (pressUnderWay) {
+        pressesWaiting.push_back(std::move(press));
+        return;
+    }
+    PressUnderWay underWay(panel.Timer1);
+    press();
+    while (!pressesWaiting.empty()) {
+        const std::function<void()> next = std::move(pressesWaiting.front());
+        pressesWaiting.pop_front();
+        next();
+    }
+}
 
 // Cells repeat every 15 pixels from the top of the pressed surface; x never matters. A cell is
 // its face, rows 15k + 1 to 15k + 14 at 96 DPI, mapped through the scale the panel was laid
@@ -80,20 +103,20 @@ const wchar_t* whyNotInForeground(Hwnd target) {
     if (target == 0) return L"no window is served yet";
     if (!os().IsWindow(target)) return L"the served window is gone";
     const std::uint32_t start = os().GetTickCount();
-    const std::uint32_t maxPolls = foregroundWaitMs / foregroundPollMs;
+    const std::uint32_t maxPolls = foregroundWaitMs / pollMs;
     std::size_t asked = 0;
     for (std::uint32_t poll = 0;; ++poll) {
-        if (os().GetForegroundWindow() == target) return nullptr;
         const std::uint32_t waited = os().GetTickCount() - start;
-        if (waited >= foregroundWaitMs || poll >= maxPolls)
-            return L"the served window did not come to the front within half a second";
-        if (!os().IsWindow(target)) return L"the served window is gone";
         if (asked < std::size(foregroundAskAgainMs) && waited >= foregroundAskAgainMs[asked]) {
             ++asked;
             os().SetForegroundWindow(target);
         }
+        if (os().GetForegroundWindow() == target) return nullptr;
+        if (waited >= foregroundWaitMs || poll >= maxPolls)
+            return L"the served window did not come to the front within half a second";
         DoEvents();
-        os().Sleep(foregroundPollMs);
+        if (!os().IsWindow(target)) return L"the served window is gone";
+        os().Sleep(pollMs);
     }
 }
 
@@ -121,27 +144,11 @@ bool targetInForeground(Hwnd target) {
     return why ? declined(target, why) : true;
 }
 
-// Under Wine on X, keys sent within a few tens of milliseconds of the press that asked for
-// them are lost when the served window was already in front, or nobody was (the pointer's
-// arrival on the panel is still being taken in there); from about a tenth of a second on they
-// arrive every time. So the first key goes out no sooner than this after the press.
-constexpr std::uint32_t keysAfterPressMs = 100;
-std::uint32_t pressedAt = 0;
-
-void waitUntilPressSettled() {
-    const std::uint32_t since = os().GetTickCount() - pressedAt;
-    if (since < keysAfterPressMs) os().Sleep(keysAfterPressMs - since);
-}
-
-// modifier+key. The foreground is checked right before the first key: once a key is down its
-// release must follow whatever happens in between, or the key would stay held system-wide.
+// modifier+key, as soon as the served window is in front. The foreground is checked right
+// before the first key: once a key is down its release must follow whatever happens in
+// between, or the key would stay held system-wide.
 void sendChord(Hwnd target, std::uint8_t modifier, std::uint8_t key) {
     if (!targetInForeground(target)) return;
-    waitUntilPressSettled();
-    if (os().GetForegroundWindow() != target) {
-        declined(target, L"the served window left the front before the keys");
-        return;
-    }
     os().keybd_event(modifier, 0, 0, 0);
     os().keybd_event(key, 0, 0, 0);
     DoEvents();
@@ -149,20 +156,43 @@ void sendChord(Hwnd target, std::uint8_t modifier, std::uint8_t key) {
     os().keybd_event(modifier, 0, KEYEVENTF_KEYUP, 0);
 }
 
-// Parking moves the panel from under the cursor, so the window beneath it now learns that the
-// cursor entered it. Under Wine on X that news carries the real keyboard's modifiers, and the
-// window's thread resets Alt, Ctrl and Shift to them when it takes it in: a key string typed at
-// once could lose the Alt it holds halfway ("%( n)" would type a plain Space and N). The pause
-// lets the news arrive; the round trip to the served window's thread makes sure it has been
-// taken in. A hung window gets no longer than the round-trip limit.
-constexpr double settleAfterParkMs = 20;
-constexpr std::uint32_t settleRoundTripMs = 500;
+// Parking moves the panel from under the cursor. Under Wine on X the window now under it
+// learns of the cursor's arrival from the X server a few milliseconds later, and its thread
+// then sets every key to the state the X server knows, which releases the keys the program
+// holds down: a key string typed meanwhile loses its Alt halfway ("%( n)" types a plain Space
+// and N). That window takes the arrival in as a mouse input, which moves the last-input time,
+// and the keys' state right after it, before it answers a message. So the typing waits for
+// both: the last-input time past the parking, then a round trip to that window's thread.
+// Windows sends no such news, so there is nothing to wait for. Under Wine none comes either
+// where no window of Wine's lies under the cursor; the wait gives up after a tenth of a second.
+constexpr std::uint32_t parkingNewsWaitMs = 100;
+constexpr std::uint32_t roundTripMs = 500;
 
-void letParkingSettle(Hwnd target) {
-    mod_RGN_UserFunction::yieldAndSleep(settleAfterParkMs);
-    if (target == 0 || !os().IsWindow(target)) return;
-    std::uintptr_t answer = 0;
-    os().SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, settleRoundTripMs, &answer);
+std::uint32_t lastInputTime() {
+    LastInputInfo info;
+    return os().GetLastInputInfo(&info) ? info.dwTime : 0;
+}
+
+void parkBeforeTyping(Form1& panel) {
+    if (!os().wine_get_version()) {
+        park(panel);
+        return;
+    }
+    const std::uint32_t inputBefore = lastInputTime();
+    park(panel);
+    const std::uint32_t start = os().GetTickCount();
+    for (std::uint32_t poll = 0; lastInputTime() == inputBefore; ++poll) {
+        if (os().GetTickCount() - start >= parkingNewsWaitMs || poll >= parkingNewsWaitMs / pollMs)
+            return;
+        DoEvents();
+        os().Sleep(pollMs);
+    }
+    Point cursor;
+    if (!os().GetCursorPos(&cursor)) return;
+    if (const Hwnd under = os().WindowFromPoint(cursor)) {
+        std::uintptr_t answer = 0;
+        os().SendMessageTimeoutW(under, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, roundTripMs, &answer);
+    }
 }
 
 // The wait lets events run, the foreground among them may change, so the target is checked
@@ -170,8 +200,7 @@ void letParkingSettle(Hwnd target) {
 void typeKeys(Form1& panel, Hwnd target, std::wstring_view keys) {
     mod_RGN_UserFunction::yieldAndSleep(typingDelayMs);
     DoEvents();
-    park(panel);
-    letParkingSettle(target);
+    parkBeforeTyping(panel);
     if (targetInForeground(target)) SendKeys(keys, true);
 }
 
@@ -180,15 +209,13 @@ void closeTarget(Form1& panel, Hwnd target) {
     park(panel);
 }
 
-// Timer off; the right button opens the menu; the left button, unless the panel is the exit
-// bar, brings the served window forward and runs the cell's action; timer on.
+// The right button opens the menu; the left button, unless the panel is the exit bar, brings
+// the served window forward and runs the cell's action.
 template <class Action> void handlePress(Form1& panel, int button, Action action) {
-    TimerOffWhilePressed timerOff(panel.Timer1);
     if (button == vbRightButton) {
         PopupMenu(panel, form<frmMenu>().mpop);
     } else if (button == vbLeftButton && panel.panelMode != kModeExitBar) {
         const Hwnd target = panel.targetHwnd;
-        pressedAt = os().GetTickCount();
         os().SetForegroundWindow(target);
         action(target);
     }
@@ -198,52 +225,57 @@ template <class Action> void handlePress(Form1& panel, int button, Action action
 
 void Form1::Form_MouseDown(int button, int shift, float x, float y) {
     (void)shift, (void)x;
-    handlePress(*this, button, [&](Hwnd target) {
-        switch (cellIndex(*this, y)) {
-        case 0:
-            closeTarget(*this, target);
-            break;
-        case 1:
-            sendChord(target, VK_MENU, VK_LEFT);
-            break;
-        case 2:
-            sendChord(target, VK_MENU, VK_RIGHT);
-            break;
-        case 3:
-            typeKeys(*this, target, userCommand);
-            break;
-        default:
-            break;
-        }
+    oneAtATime(*this, [this, button, y] {
+        handlePress(*this, button, [&](Hwnd target) {
+            switch (cellIndex(*this, y)) {
+            case 0:
+                closeTarget(*this, target);
+                break;
+            case 1:
+                sendChord(target, VK_MENU, VK_LEFT);
+                break;
+            case 2:
+                sendChord(target, VK_MENU, VK_RIGHT);
+                break;
+            case 3:
+                typeKeys(*this, target, userCommand);
+                break;
+            default:
+                break;
+            }
+        });
     });
 }
 
 void Form1::Picture1_MouseDown(int button, int shift, float x, float y) {
     (void)shift, (void)x, (void)y;
-    handlePress(*this, button, [&](Hwnd target) { typeKeys(*this, target, userCommand); });
+    oneAtATime(*this, [this, button] {
+        handlePress(*this, button, [&](Hwnd target) { typeKeys(*this, target, userCommand); });
+    });
 }
 
 void Form1::Picture2_MouseDown(int button, int shift, float x, float y) {
     (void)shift, (void)x;
-    handlePress(*this, button, [&](Hwnd target) {
-        switch (cellIndex(*this, y)) {
-        case 0:
-            closeTarget(*this, target);
-            break;
-        case 1:
-            typeKeys(*this, target, kMinimiseKeys);
-            break;
-        default:
-            break;
-        }
+    oneAtATime(*this, [this, button, y] {
+        handlePress(*this, button, [&](Hwnd target) {
+            switch (cellIndex(*this, y)) {
+            case 0:
+                closeTarget(*this, target);
+                break;
+            case 1:
+                typeKeys(*this, target, kMinimiseKeys);
+                break;
+            default:
+                break;
+            }
+        });
     });
 }
 
-// A double-click arrives instead of a second press. It leaves the timer alone and sends no
-// keys, so it needs no wait for the switch.
+// The second press of a double-click has acted as a press already; on the exit bar, where a
+// press does nothing, the double-click ends the program.
 void Form1::Form_DblClick() {
     if (panelMode == kModeExitBar) End();
-    os().SetForegroundWindow(targetHwnd);
 }
 
 } // namespace ep

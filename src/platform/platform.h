@@ -110,6 +110,12 @@ struct KeyboardInput {
     std::uint32_t dwFlags = 0;
 };
 
+// LASTINPUTINFO.
+struct LastInputInfo {
+    std::uint32_t cbSize = 8;
+    std::uint32_t dwTime = 0; // the tick count of the last input event
+};
+
 using ColorRef = std::uint32_t; // 0x00BBGGRR
 constexpr ColorRef RGB(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     return ColorRef(r) | (ColorRef(g) << 8) | (ColorRef(b) << 16);
@@ -449,6 +455,7 @@ class Platform {
     virtual int GetSystemMetrics(int index) = 0;
     virtual Hmonitor MonitorFromPoint(Point point, std::uint32_t flags) = 0;
     virtual bool GetCursorPos(Point* point) = 0;
+    virtual bool GetLastInputInfo(LastInputInfo* info) = 0;
     virtual std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) = 0;
     virtual bool KillTimer(Hwnd hwnd, std::uintptr_t id) = 0;
     virtual int MessageBoxW(Hwnd owner, const wchar_t* text, const wchar_t* caption,
@@ -555,6 +562,9 @@ class Platform {
     virtual std::uint32_t GetTickCount() = 0;
     // The language of the user's Windows interface, a LANGID.
     virtual std::uint16_t GetUserDefaultUILanguage() = 0;
+    // ntdll's wine_get_version, found at run time: Wine's version, or null on Windows, whose
+    // ntdll has no such function.
+    virtual const char* wine_get_version() = 0;
     virtual void OutputDebugStringW(const wchar_t* text) = 0;
     virtual std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) = 0;
     virtual std::uint32_t GetFileAttributesW(const wchar_t* path) = 0;

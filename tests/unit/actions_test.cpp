@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -433,6 +434,128 @@ TEST_F(ParkingTest, CloseParksAfterItsKeysTypingParksBeforeBackAndForwardNever) 
     EXPECT_EQ(pressRow(7), "park");
 }
 
+// ---- When the keys go out --------------------------------------------------------------
+
+// A desktop that notes the time on its clock of the first key event a press injects and of
+// the panel's move to the parked left edge.
+class KeyTimesDesktop : public sim::Desktop {
+  public:
+    Hwnd panel = 0;
+    std::optional<std::uint32_t> firstKeyAt, parkedAt;
+
+    bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy,
+                      std::uint32_t flags) override {
+        if (hwnd != 0 && hwnd == panel && !(flags & SWP_NOMOVE) && x == kParkedLeftPx && !parkedAt)
+            parkedAt = now();
+        return sim::Desktop::SetWindowPos(hwnd, insertAfter, x, y, cx, cy, flags);
+    }
+    void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
+                     std::uintptr_t extraInfo) override {
+        if (!firstKeyAt) firstKeyAt = now();
+        sim::Desktop::keybd_event(vk, scan, flags, extraInfo);
+    }
+    std::uint32_t SendInput(std::uint32_t count, const KeyboardInput* inputs) override {
+        if (!firstKeyAt) firstKeyAt = now();
+        return sim::Desktop::SendInput(count, inputs);
+    }
+    void forget() { firstKeyAt.reset(), parkedAt.reset(); }
+};
+
+class KeyTimesTest : public ::testing::Test {
+  protected:
+    KeyTimesTest() {
+        files = desk.addWindow("CabinetWClass", "Files", Rect{200, 100, 800, 600}, 0,
+                               WS_VISIBLE | WS_POPUP);
+        desk.addWindow("SysTreeView32", "", Rect{200, 130, 400, 600}, files, kChild);
+        desk.setIgnoresClose(files, true);
+        notes = desk.addWindow("Notepad", "Notes", Rect{900, 100, 1200, 600});
+        const std::filesystem::path ini = desk.hostPath(L"C:\\Tools\\edgepad.ini");
+        std::filesystem::create_directories(ini.parent_path());
+        std::ofstream(ini, std::ios::binary) << "[DATA]\r\nUSER_COMMAND=x\r\nUSER_COMMAND_ON=1\r\n";
+    }
+    ~KeyTimesTest() override { resetToolkit(); }
+
+    Form1& panel() { return form<Form1>(); }
+    void dock() {
+        desk.panel = panel().hWnd();
+        desk.setCursor(600, 800);
+        desk.advance(100);
+        desk.setCursor(210, 300);
+        desk.advance(100);
+        ASSERT_EQ(desk.windowRect(panel().hWnd()).left, 200);
+    }
+    // A press on a cell with Notes in front: how long after the press the first key went out,
+    // or nothing when no key did.
+    std::optional<std::uint32_t> keysAfterPress(int cell) {
+        if (desk.windowRect(panel().hWnd()).left == kParkedLeftPx) dock();
+        desk.activate(notes);
+        desk.forget();
+        const Rect r = desk.windowRect(panel().hWnd());
+        pressedAt = desk.now();
+        desk.click(vbLeftButton, r.left + 8, r.top + cell * kPitchPx + 7);
+        if (!desk.firstKeyAt) return std::nullopt;
+        return *desk.firstKeyAt - pressedAt;
+    }
+    std::string keys() { return describe(desk.keyEvents()); }
+
+    KeyTimesDesktop desk;
+    Hwnd files = 0;
+    Hwnd notes = 0;
+    std::uint32_t pressedAt = 0;
+};
+
+// The chord waits for the switch to the served window and for nothing else; the switch and
+// the half-second time-out can come in either order.
+TEST_F(KeyTimesTest, AChordGoesTheMomentTheSwitchShowsAndNotAfterTheTimeOut) {
+    dock();
+    EXPECT_EQ(keysAfterPress(1), 0u) << "the switch shows at once";
+    desk.setForegroundLag(37);
+    EXPECT_EQ(keysAfterPress(2), 37u);
+    desk.setForegroundLag(500);
+    EXPECT_EQ(keysAfterPress(1), 500u) << "the switch and the time-out at the same moment";
+    desk.setForegroundLag(501);
+    EXPECT_EQ(keysAfterPress(1), std::nullopt) << "the time-out first";
+    EXPECT_EQ(desk.now() - pressedAt, 500u);
+    desk.advance(10);
+    EXPECT_EQ(keys(), "vAlt vLeft ^Left ^Alt vAlt vRight ^Right ^Alt vAlt vLeft ^Left ^Alt");
+    EXPECT_EQ(desk.keysReceivedBy(notes).size(), 0u);
+}
+
+// The user clicks another window while the switch is under way: the switch is asked for
+// again, and the keys follow it once it shows.
+TEST_F(KeyTimesTest, AnotherWindowComingForwardDuringTheWaitIsAskedAwayAgain) {
+    dock();
+    desk.setForegroundLag(40);
+    desk.during(20, [&] { desk.activate(notes); });
+    EXPECT_EQ(keysAfterPress(1), 90u) << "asked again at 50 ms, shown 40 ms later";
+
+    desk.setForegroundLag(0);
+    desk.loseForegroundChanges(1);
+    desk.during(20, [&] { desk.activate(notes); });
+    EXPECT_EQ(keysAfterPress(2), 50u) << "asked again at 50 ms, shown at once";
+    EXPECT_EQ(keys(), "vAlt vLeft ^Left ^Alt vAlt vRight ^Right ^Alt");
+    EXPECT_EQ(desk.keysReceivedBy(notes).size(), 0u);
+}
+
+// The user button's 200 ms, then parking; under Wine the typing waits for the window now
+// under the cursor to learn of the cursor's arrival, which releases every key the program
+// holds, but no longer than a tenth of a second. Windows sends no such news.
+TEST_F(KeyTimesTest, TheUserButtonTypesOnceTheNewsOfParkingHasLanded) {
+    dock();
+    EXPECT_EQ(keysAfterPress(3), 200u) << "on Windows: at once after parking";
+    EXPECT_EQ(*desk.parkedAt - pressedAt, 200u);
+
+    const std::pair<int, std::uint32_t> news[] = {{8, 208}, {99, 299}, {150, 300}, {-1, 300}};
+    for (const auto& [newsMs, typedAfter] : news) {
+        SCOPED_TRACE("news " + std::to_string(newsMs) + " ms after parking");
+        desk.runUnderWine(newsMs);
+        EXPECT_EQ(keysAfterPress(3), typedAfter);
+        EXPECT_EQ(*desk.parkedAt - pressedAt, 200u);
+    }
+    EXPECT_EQ(describe(desk.keysReceivedBy(files)), "vX ^X vX ^X vX ^X vX ^X vX ^X");
+    EXPECT_EQ(desk.keysReceivedBy(notes).size(), 0u);
+}
+
 // ---- Presses that do nothing, the menu and the exit bar ---------------------------------
 
 TEST_F(ButtonsTest, MiddleButtonChangesNothing) {
@@ -485,24 +608,88 @@ TEST_F(ButtonsTest, ExitBarRightPressOpensTheMenu) {
     EXPECT_EQ(desktop.menusShown.size(), 1u);
 }
 
-TEST_F(ButtonsTest, DoubleClickOnACellActsOnceThenSwitchesTheForegroundAgain) {
+// ---- Every press counts ----------------------------------------------------------------
+
+TEST_F(ButtonsTest, ASecondPressThatArrivesAsADoubleClickIsAPress) {
     startDocked();
     const Point back = cellPoint(1);
     desktop.resetCallCounts();
     desktop.doubleClick(back.x, back.y);
-    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt");
-    EXPECT_EQ(desktop.callCounts()["SetForegroundWindow"], 2u);
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt vAlt vLeft ^Left ^Alt");
+    EXPECT_EQ(desktop.callCounts()["SetForegroundWindow"], 2u) << "one per press, no more";
     EXPECT_EQ(desktop.foreground(), files);
     EXPECT_TRUE(timerRunning());
 }
 
-TEST_F(ButtonsTest, DoubleClickOnTheUserButtonTypesOnce) {
+// The user button parks the panel before it types: a second press that comes only after the
+// typing lands on the window beneath, where the panel stood.
+TEST_F(ButtonsTest, ASecondPressAfterTheUserButtonHasParkedMissesThePanel) {
     settings("x", true);
     startDocked();
     const Point user = cellPoint(3);
     desktop.doubleClick(user.x, user.y);
     EXPECT_EQ(keysTo(files), "vX ^X");
     EXPECT_TRUE(timerRunning());
+}
+
+// A quick pair on one cell: the second press comes while the first one's action still runs
+// (its keys waiting for the switch, or the user button's wait before typing). It waits for
+// that action to finish, then acts in full: the keys of the two never interleave.
+struct QuickPair {
+    const char* what;
+    bool startupStrip; // pressed on the start-up strip, before the first docking
+    int cell;
+    std::uint32_t secondAfterMs;
+    const char* keys;
+    bool parks;
+};
+
+class QuickPairTest : public ButtonsTest, public ::testing::WithParamInterface<QuickPair> {};
+
+TEST_P(QuickPairTest, TheSecondPressWaitsForTheFirstAndActsInFull) {
+    const QuickPair& pair = GetParam();
+    settings("x", true);
+    Form1& p = start();
+    if (pair.startupStrip) {
+        at(210, 300); // served, the start-up strip still up
+        ASSERT_TRUE(p.Picture2.Visible());
+    } else {
+        dock();
+    }
+    desktop.activate(notes);
+    desktop.setForegroundLag(30);
+    const Point at = cellPoint(pair.cell);
+    desktop.during(pair.secondAfterMs, [&] { desktop.secondClick(at.x, at.y); });
+    pressAt(vbLeftButton, at);
+    EXPECT_EQ(allKeys(), std::string(pair.keys) + " " + pair.keys);
+    // Once the minimise cell has minimised the served window, the window that comes forward
+    // gets the rest of the string; every other key reaches the served window alone.
+    if (pair.cell != 1 || !pair.startupStrip) {
+        EXPECT_EQ(keysTo(notes), "");
+    }
+    EXPECT_EQ(panelRect().left == kParkedLeftPx, pair.parks);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachButton, QuickPairTest,
+    ::testing::Values(QuickPair{"close", false, 0, 10, "vAlt vF4 ^F4 ^Alt", true},
+                      QuickPair{"back", false, 1, 10, "vAlt vLeft ^Left ^Alt", false},
+                      QuickPair{"forward", false, 2, 10, "vAlt vRight ^Right ^Alt", false},
+                      QuickPair{"user", false, 3, 120, "vX ^X", true},
+                      QuickPair{"strip_close", true, 0, 10, "vAlt vF4 ^F4 ^Alt", true},
+                      QuickPair{"strip_minimise", true, 1, 120, "vAlt vSpace ^Space vN ^N ^Alt",
+                                true}),
+    [](const ::testing::TestParamInfo<QuickPair>& info) { return std::string(info.param.what); });
+
+TEST_F(ButtonsTest, AQuickPairOnTheExitBarEndsTheProgramAndSendsNothing) {
+    start();
+    at(600, 800);
+    at(0, 0);
+    ASSERT_EQ(panel().panelMode, kModeExitBar);
+    pressAt(vbLeftButton, Point{5, 5});
+    EXPECT_THROW(desktop.secondClick(5, 5), sim::ProgramEnded);
+    EXPECT_EQ(allKeys(), "");
+    EXPECT_EQ(desktop.foreground(), notes);
 }
 
 // ---- Keys reach only the served window --------------------------------------------------
@@ -655,17 +842,21 @@ TEST_F(ButtonsTest, ARejectedKeyStringTypesNothingAndBeeps) {
 
 // ---- Nesting ----------------------------------------------------------------------------
 
+// A press while the menu is still up waits until the menu's press has ended, then acts.
 TEST_F(ButtonsTest, ANestedPressKeepsThePollStoppedUntilTheOuterPressEnds) {
     startDocked();
     bool timerOffAfterInner = false;
+    std::string keysWhileOpen = "?";
     desktop.onPopupMenu = [&](const sim::MenuRecord&) -> std::uintptr_t {
         // The menu is still up in the outer handler when a press on the back cell arrives.
         const Point back = cellPoint(1);
         desktop.click(vbLeftButton, back.x, back.y);
         timerOffAfterInner = !panel().Timer1.Enabled();
+        keysWhileOpen = allKeys();
         return 0;
     };
     pressCell(0, vbRightButton);
+    EXPECT_EQ(keysWhileOpen, "");
     EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt");
     EXPECT_TRUE(timerOffAfterInner);
     EXPECT_TRUE(timerRunning());

@@ -634,6 +634,14 @@ void Desktop::State::resolvePendingForeground() {
     }
 }
 
+void Desktop::State::resolveCrossingNews() {
+    if (!crossingNewsPending || clock < crossingNewsDue) return;
+    crossingNewsPending = false;
+    lastInput = crossingNewsDue;
+    for (int vk = 0; vk < 256; ++vk)
+        if (!heldByUser[vk]) down[vk] = false;
+}
+
 bool Desktop::State::requestForeground(Hwnd hwnd) {
     Window* w = root(find(hwnd));
     if (!w || refuse) return false;
@@ -671,9 +679,26 @@ void Desktop::State::postDueTimers() {
     }
 }
 
+void Desktop::State::runDueHandActs() {
+    while (!handActs.empty() && handActs.begin()->first <= clock) {
+        const std::function<void()> act = std::move(handActs.begin()->second);
+        handActs.erase(handActs.begin());
+        const bool wasIdle = inIdle;
+        inIdle = true; // queued for the program, not dispatched from inside its wait
+        try {
+            act();
+        } catch (...) {
+            inIdle = wasIdle;
+            throw;
+        }
+        inIdle = wasIdle;
+    }
+}
+
 void Desktop::State::runTo(std::uint64_t target, bool dispatchNow) {
     for (;;) {
         resolvePendingForeground();
+        runDueHandActs();
         postDueTimers();
         if (dispatchNow) pumpAll();
         if (clock >= target) return;
@@ -681,6 +706,7 @@ void Desktop::State::runTo(std::uint64_t target, bool dispatchNow) {
         for (const auto& [key, timer] : timers)
             if (timer.due > clock) next = std::min(next, timer.due);
         if (pendingFg && pendingDue > clock) next = std::min(next, pendingDue);
+        if (!handActs.empty()) next = std::min(next, std::max(clock, handActs.begin()->first));
         clock = next;
     }
 }
@@ -690,6 +716,8 @@ void Desktop::State::runTo(std::uint64_t target, bool dispatchNow) {
 void Desktop::State::keyEvent(std::uint16_t vk, bool up, wchar_t unicode, std::uint32_t flags,
                               bool viaSendInput, bool injectedByProgram) {
     resolvePendingForeground();
+    resolveCrossingNews();
+    lastInput = clock;
     Hwnd target = find(fg) ? fg : 0;
     KeyEvent event{target, vk, up, unicode, flags, viaSendInput};
     if (injectedByProgram) injected.push_back(event);
@@ -736,6 +764,7 @@ void Desktop::State::mouse(int button, int x, int y, bool up, bool dbl) {
     int index = button == 2 ? 1 : button == 4 ? 2 : 0;
     std::uint8_t vk = button == 2 ? 0x02 : button == 4 ? 0x04 : 0x01;
     down[vk] = !up;
+    heldByUser[vk] = !up;
     Hwnd hwnd = hitTest(cursorPos);
     if (up && pressTarget[index] && find(pressTarget[index])) {
         Window* pressed = find(pressTarget[index]);
@@ -1040,6 +1069,7 @@ bool Desktop::windowIconic(Hwnd hwnd) const {
 void Desktop::setCursor(int x, int y) {
     s_->cursorPos = {x, y};
     s_->callsUntilCursorMove = 0;
+    s_->lastInput = s_->clock;
 }
 
 Point Desktop::cursor() const { return s_->cursorPos; }
@@ -1062,10 +1092,17 @@ void Desktop::click(int button, int x, int y) {
 }
 
 void Desktop::doubleClick(int x, int y) {
-    s_->mouse(1, x, y, false, false);
-    s_->mouse(1, x, y, true, false);
+    click(1, x, y);
+    secondClick(x, y);
+}
+
+void Desktop::secondClick(int x, int y) {
     s_->mouse(1, x, y, false, true);
     s_->mouse(1, x, y, true, false);
+}
+
+void Desktop::during(std::uint32_t afterMs, std::function<void()> act) {
+    s_->handActs.emplace(s_->clock + afterMs, std::move(act));
 }
 
 void Desktop::pressKey(std::uint16_t vk) {
@@ -1075,14 +1112,23 @@ void Desktop::pressKey(std::uint16_t vk) {
 }
 
 void Desktop::holdKey(std::uint16_t vk) {
+    s_->heldByUser[vk & 0xFF] = true;
     s_->keyEvent(vk, false, 0, 0, false, false);
     s_->pumpIfAllowed();
 }
 
 void Desktop::releaseKey(std::uint16_t vk) {
+    s_->heldByUser[vk & 0xFF] = false;
     s_->keyEvent(vk, true, 0, KEYEVENTF_KEYUP, false, false);
     s_->pumpIfAllowed();
 }
+
+void Desktop::runUnderWine(int crossingNewsMs) {
+    s_->underWine = true;
+    s_->crossingNewsMs = crossingNewsMs;
+}
+
+std::uint32_t Desktop::lastInputTime() const { return std::uint32_t(s_->lastInput); }
 
 void Desktop::advance(std::uint32_t ms) { s_->runTo(s_->clock + ms, !s_->inIdle); }
 
@@ -1438,6 +1484,11 @@ bool Desktop::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, in
     s_->count("SetWindowPos");
     Window* w = s_->find(hwnd);
     if (!w) return false;
+    const auto cursorOver = [this, hwnd] {
+        Window* under = s_->root(s_->find(s_->hitTest(s_->cursorPos)));
+        return under && under->hwnd == hwnd;
+    };
+    const bool wasUnderCursor = cursorOver();
     Rect& r = (w->style & WS_MINIMIZE) ? w->restoreRect : w->rect;
     if (!(flags & SWP_NOMOVE)) {
         r = {x, y, x + (r.right - r.left), y + (r.bottom - r.top)};
@@ -1486,6 +1537,10 @@ bool Desktop::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, in
         w->invalid = w->erase = true;
     }
     if (flags & SWP_HIDEWINDOW) s_->hide(hwnd);
+    if (s_->underWine && s_->crossingNewsMs >= 0 && wasUnderCursor && !cursorOver()) {
+        s_->crossingNewsPending = true;
+        s_->crossingNewsDue = s_->clock + std::uint64_t(s_->crossingNewsMs);
+    }
     w = s_->find(hwnd);
     // Without SWP_NOACTIVATE the platform activates the window, as far as it may.
     if (w && !w->parent && !(flags & SWP_NOACTIVATE) && (w->style & WS_VISIBLE) &&

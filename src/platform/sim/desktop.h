@@ -173,6 +173,13 @@ class Desktop : public Platform {
     void release(int button, int x, int y);
     void click(int button, int x, int y);
     void doubleClick(int x, int y);
+    // The second click of a double-click: its press arrives as a double-click in a window
+    // whose class takes them.
+    void secondClick(int x, int y);
+    // The hand acts while the program works: `act` (a press, a move) runs once the test's
+    // clock has passed `afterMs` more, in a wait of the program or in advance(). What it causes
+    // waits in the queue for the program's next look at its messages.
+    void during(std::uint32_t afterMs, std::function<void()> act);
     void pressKey(std::uint16_t vk); // down and up, to the foreground window
     void holdKey(std::uint16_t vk);  // down only (e.g. Alt or Shift held for a click)
     void releaseKey(std::uint16_t vk);
@@ -196,6 +203,14 @@ class Desktop : public Platform {
     // The next `count` foreground requests report success but never take effect, as when
     // another activation lands right after the switch and undoes it.
     void loseForegroundChanges(int count);
+
+    // ---- Wine on X. The program sees wine_get_version. When a window of the program moves
+    // from under the cursor, the window now under it learns of the cursor's arrival from the X
+    // server `crossingNewsMs` later (never, if negative): that counts as input (the last-input
+    // time), and its thread sets every key to what the X server holds, which releases every key
+    // the program holds down (the X server knows only the user's own).
+    void runUnderWine(int crossingNewsMs = 5);
+    std::uint32_t lastInputTime() const;
 
     // ---- keys
     const std::vector<KeyEvent>& keyEvents() const;        // injected ones only
@@ -323,6 +338,7 @@ class Desktop : public Platform {
     std::int32_t DwmGetWindowAttribute(Hwnd hwnd, std::uint32_t attribute, void* value,
                                        std::uint32_t size) override;
     bool GetCursorPos(Point* point) override;
+    bool GetLastInputInfo(LastInputInfo* info) override;
     std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) override;
     bool KillTimer(Hwnd hwnd, std::uintptr_t id) override;
     int MessageBoxW(Hwnd owner, const wchar_t* text, const wchar_t* caption,
@@ -386,6 +402,7 @@ class Desktop : public Platform {
     void Sleep(std::uint32_t ms) override;
     std::uint32_t GetTickCount() override;
     std::uint16_t GetUserDefaultUILanguage() override;
+    const char* wine_get_version() override;
     void OutputDebugStringW(const wchar_t* text) override;
     std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) override;
     std::uint32_t GetFileAttributesW(const wchar_t* path) override;

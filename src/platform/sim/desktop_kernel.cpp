@@ -457,6 +457,11 @@ void Desktop::Sleep(std::uint32_t ms) {
     s_->runTo(s_->clock + ms, false);
 }
 
+const char* Desktop::wine_get_version() {
+    s_->count("wine_get_version");
+    return s_->underWine ? "8.0" : nullptr;
+}
+
 void Desktop::OutputDebugStringW(const wchar_t* text) {
     s_->count("OutputDebugStringW");
     debugLines.push_back(text ? text : L"");

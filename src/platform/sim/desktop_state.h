@@ -179,6 +179,8 @@ struct Desktop::State {
     bool quit = false;
     int quitExitCode = 0;
     std::uint64_t clock = 0;
+    std::multimap<std::uint64_t, std::function<void()>> handActs; // by the time they come
+    void runDueHandActs();
     std::map<std::pair<Hwnd, std::uintptr_t>, TimerModel> timers;
     std::uintptr_t nextThreadTimerId = 1;
     bool inIdle = false;
@@ -200,6 +202,15 @@ struct Desktop::State {
     std::vector<KeyEvent> allKeys;
     bool down[256] = {};
     bool toggled[256] = {};
+    bool heldByUser[256] = {}; // the keys the X server knows to be down
+
+    // input time, and Wine's news of the cursor's arrival after a window left from under it
+    std::uint64_t lastInput = 0;
+    bool underWine = false;
+    int crossingNewsMs = -1;
+    bool crossingNewsPending = false;
+    std::uint64_t crossingNewsDue = 0;
+    void resolveCrossingNews();
 
     // GDI
     std::map<Handle, GdiObject> gdi;

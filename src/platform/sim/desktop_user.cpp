@@ -406,6 +406,14 @@ bool Desktop::GetCursorPos(Point* point) {
     return true;
 }
 
+bool Desktop::GetLastInputInfo(LastInputInfo* info) {
+    s_->count("GetLastInputInfo");
+    if (!info) return false;
+    s_->resolveCrossingNews();
+    info->dwTime = std::uint32_t(s_->lastInput);
+    return true;
+}
+
 std::uintptr_t Desktop::SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) {
     s_->count("SetTimer");
     if (hwnd) {

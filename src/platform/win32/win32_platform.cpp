@@ -100,6 +100,7 @@ void copyMessageFont(const NONCLIENTMETRICSW& metrics, NonClientMetrics* out) {
     for (std::size_t i = 0; i < std::size(font.lfFaceName); ++i)
         out->lfMessageFont.lfFaceName[i] = font.lfFaceName[i];
 }
+using WineGetVersionFn = const char*(CDECL*)();
 
 class Win32Platform final : public Platform {
   public:
@@ -279,6 +280,12 @@ class Win32Platform final : public Platform {
         POINT native{};
         const bool result = ::GetCursorPos(&native);
         *point = Point{native.x, native.y};
+        return result;
+    }
+    bool GetLastInputInfo(LastInputInfo* info) override {
+        LASTINPUTINFO native{sizeof native, 0};
+        const bool result = ::GetLastInputInfo(&native);
+        info->dwTime = native.dwTime;
         return result;
     }
     std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) override {
@@ -527,6 +534,10 @@ class Win32Platform final : public Platform {
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
     std::uint16_t GetUserDefaultUILanguage() override { return ::GetUserDefaultUILanguage(); }
     std::uint32_t GetTickCount() override { return ::GetTickCount(); }
+    const char* wine_get_version() override {
+        static const auto call = systemFunction<WineGetVersionFn>(L"ntdll.dll", "wine_get_version");
+        return call ? call() : nullptr;
+    }
     void OutputDebugStringW(const wchar_t* text) override { ::OutputDebugStringW(text); }
     std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) override {
         return ::GetModuleFileNameW(nullptr, buffer, size);

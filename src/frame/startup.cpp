@@ -6,6 +6,7 @@
 #include "menu/frm_menu.h"
 #include "panel/form1.h"
 #include "shaping/shaping.h"
+#include "watcher/watcher.h"
 
 namespace ep {
 
@@ -23,8 +24,9 @@ void Form1::Form_Load() {
     if (App::PrevInstance()) End();
 
     userCommand = readIniValue(kSection, L"USER_COMMAND");
-    // Never written back: only the user edits this key.
+    // Never written back: only the user edits these keys.
     servedWindows = parseServedWindows(readIniValue(kSection, L"SERVED_WINDOWS"));
+    dockPauseTicks = parseDockDelay(readIniValue(kSection, L"DOCK_DELAY"));
 
     // Parked, the panel takes the primary monitor's scale; each docking lays it out again.
     const Scale scale = scaleOfPrimaryMonitor();

@@ -48,6 +48,11 @@ class Form1 : public Form {
     Hwnd targetHwnd = 0;
     // The displays changed since the last tick: the next one parks the panel first.
     bool displayChanged = false;
+    // The pause before docking: its length in ticks (DOCK_DELAY, read once at start-up), the
+    // window whose strip the cursor has stayed in and the ticks it has stayed there so far.
+    int dockPauseTicks = 0;
+    Hwnd pauseWindow = 0;
+    int pauseTicksSeen = 0;
 
     // What lies under the cursor, sampled afresh on every call.
     Hwnd getPointWindowHandle(int PhWnd);

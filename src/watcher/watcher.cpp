@@ -78,24 +78,59 @@ bool mouseButtonHeld() {
            os().GetAsyncKeyState(VK_MBUTTON) < 0;
 }
 
+// The pause before docking (DOCK_DELAY): the panel comes only once the cursor has stayed in one
+// window's strip for the pause's ticks; the tick after them docks. The pause restarts whenever a
+// tick does not see the cursor in that strip. A panel docked at one window moves on to the next
+// without one: the hand is already at work there.
+void restartDockPause(Form1& panel) {
+    panel.pauseWindow = 0;
+    panel.pauseTicksSeen = 0;
+}
+
+bool dockPauseRuns(Form1& panel, Hwnd window) {
+    const bool docked = panel.prevMark == kMarkShown && panel.panelMode == kModeDocked;
+    if (docked || panel.dockPauseTicks == 0) return false;
+    if (panel.pauseWindow != window) {
+        panel.pauseWindow = window;
+        panel.pauseTicksSeen = 0;
+    }
+    if (panel.pauseTicksSeen == panel.dockPauseTicks) {
+        restartDockPause(panel);
+        return false;
+    }
+    ++panel.pauseTicksSeen;
+    return true;
+}
+
 void settleTick(Form1& panel, PointLook& look) {
     Scale scale;
     const bool showing = panel.prevMark == kMarkShown;
+    // A tick of the pause shows nothing: not even the exit bar of a window whose strip takes
+    // in the corner.
+    bool pausing = false;
     if (cursorInHotZone(panel, look, scale)) {
         // During a drag a panel that is not showing does not come, and the tick leaves no
-        // trace, so that the first tick after the release docks as usual; a docked panel
-        // stays where it stands.
-        if (!showing && mouseButtonHeld()) return;
-        panel.panelMode = kModeDocked;
-        panel.curMark = kMarkShown;
-        panel.targetHwnd = look.handle(vbTrue);
-        if (panel.prevMark == kMarkNothing) dockAtWindow(panel, look, scale);
+        // trace but a restarted pause, so that the first tick after the release docks as it
+        // would have without the drag; a docked panel stays where it stands.
+        if (!showing && mouseButtonHeld()) {
+            restartDockPause(panel);
+            return;
+        }
+        pausing = dockPauseRuns(panel, look.handle(vbTrue));
+        if (!pausing) {
+            panel.panelMode = kModeDocked;
+            panel.curMark = kMarkShown;
+            panel.targetHwnd = look.handle(vbTrue);
+            if (panel.prevMark == kMarkNothing) dockAtWindow(panel, look, scale);
+        }
+    } else {
+        restartDockPause(panel);
     }
 
     // A failed cursor read also lands here, as (0, 0). No exit bar during a drag: a panel that
     // is not showing stays as it is, a shown one parks below.
     const bool inExitCorner =
-        panel.curMark == kMarkNothing && panel.cursorX == 0 && panel.cursorY == 0;
+        !pausing && panel.curMark == kMarkNothing && panel.cursorX == 0 && panel.cursorY == 0;
     if (inExitCorner && mouseButtonHeld()) {
         if (!showing) return;
     } else if (inExitCorner) {
@@ -113,6 +148,18 @@ void settleTick(Form1& panel, PointLook& look) {
 }
 
 } // namespace
+
+int parseDockDelay(std::wstring_view setting) {
+    constexpr int kMostMs = 2000;
+    if (setting.empty()) return 0;
+    int ms = 0;
+    for (const wchar_t c : setting) {
+        if (c < L'0' || c > L'9') return 0;
+        ms = ms * 10 + (c - L'0');
+        if (ms > kMostMs) return 0;
+    }
+    return (ms + tickMs - 1) / tickMs;
+}
 
 // The displays changed: park beyond the new desktop's right edge and forget what was shown,
 // so that this tick decides afresh.
@@ -138,8 +185,12 @@ void Form1::Timer1_Timer() {
         PointLook look(Point{mod_RGN_UserFunction::twipsToPixelsX(cursorX),
                              mod_RGN_UserFunction::twipsToPixelsY(cursorY)});
 
-        // Over the panel itself (or the exit bar): nothing changes, not even the markers.
-        if (look.handle(vbTrue) != hWnd()) settleTick(*this, look);
+        // Over the panel itself (or the exit bar): nothing changes, not even the markers; a
+        // pause before docking starts again.
+        if (look.handle(vbTrue) != hWnd())
+            settleTick(*this, look);
+        else
+            restartDockPause(*this);
     }
     Timer1.setEnabled(true);
 }

@@ -10,6 +10,14 @@ namespace ep {
 // Width of the hot strip along a window's left edge, in pixels.
 constexpr int stripWidthPx = 30;
 
+// The poll's beat, in milliseconds.
+constexpr int tickMs = 100;
+
+// The pause before docking, in ticks, from the setting DOCK_DELAY: milliseconds from 0 to 2000,
+// digits only, rounded up to whole ticks. Anything else (nothing, a sign, a blank inside, a
+// larger number) is no pause.
+int parseDockDelay(std::wstring_view setting);
+
 // Top-level windows that get the panel: the file manager, the explorer and the browser frame.
 constexpr std::array<std::wstring_view, 3> kServedTopLevelClasses = {L"CabinetWClass",
                                                                      L"ExploreWClass", L"IEFrame"};

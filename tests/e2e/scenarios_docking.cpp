@@ -166,3 +166,56 @@ E2E_SCENARIO(docking_exit_bar) {
     check(parkedRect.right - parkedRect.left == 64 && parkedRect.top == -1,
           "the parked exit bar keeps its shape and top: %s", describe(parkedRect).c_str());
 }
+
+// With DOCK_DELAY=300 the panel comes three ticks after the first tick that saw the cursor in
+// the strip: never while the cursor has been there for less than 250 ms (a tick can run late,
+// and the next one comes on the usual beat), and within a bounded wait after.
+E2E_SCENARIO(docking_pause_before_the_panel_comes) {
+    TestWindows& w = TestWindows::open();
+    const std::wstring exe = installEdgepad(L"docking_pause");
+    check(writeFile(iniBeside(exe), "[DATA]\r\nUSER_COMMAND=%( n)\r\nUSER_COMMAND_ON=0\r\n"
+                                    "DOCK_DELAY=300\r\n"),
+          "the settings file holds DOCK_DELAY=300");
+    Process edgepad(exe);
+    const HWND panel = startParked(edgepad);
+    if (!panel) return;
+
+    const LONG left = windowRect(w.fileManager).left;
+    constexpr int kEntries = 6;
+    std::vector<ULONGLONG> after;
+    for (int entry = 0; entry < kEntries; ++entry) {
+        // Each entry at another height: the panel comes up under the cursor, and its late news
+        // of the cursor there can set Wine's record of the cursor back to that spot.
+        const POINT spot = stripSpot(w.fileManager, w.treeView, entry * 7 - 20);
+        if (!check(parkAway(panel), "entry %d: the panel is parked first", entry)) return;
+        Sleep(250); // a few ticks away, so that the next one in the strip is the first
+        // Counted from before the move: the cursor cannot have been in the strip earlier.
+        const ULONGLONG entered = GetTickCount64();
+        moveCursor(spot.x, spot.y);
+        ULONGLONG dockedAt = 0;
+        const bool docked = waitFor(
+            [&] {
+                if (windowRect(panel).left != left) return false;
+                dockedAt = GetTickCount64();
+                return true;
+            },
+            5000);
+        if (!docked) {
+            POINT at{};
+            GetCursorPos(&at);
+            const RECT r = windowRect(panel);
+            note("entry %d: the cursor at %ld,%ld over a \"%s\", the panel at %s", entry, at.x,
+                 at.y, narrow(className(WindowFromPoint(at))).c_str(), describe(r).c_str());
+        }
+        if (!check(docked, "entry %d: the panel docks after the pause", entry)) return;
+        after.push_back(dockedAt - entered);
+        check(dockedAt - entered >= 250,
+              "entry %d: no docking while the cursor has been in the strip for less than 250 ms "
+              "(docked %llu ms after it entered)",
+              entry, dockedAt - entered);
+    }
+    std::sort(after.begin(), after.end());
+    note("docked %llu to %llu ms after the cursor entered the strip (median %llu)", after.front(),
+         after.back(), after[after.size() / 2]);
+    check(edgepad.running(), "the program keeps running");
+}

@@ -10,8 +10,10 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ep {
@@ -756,6 +758,153 @@ TEST_F(DeskTest, ADockedPanelHoldsStillDuringADragAndStillParks) {
     desk->release(vbLeftButton, 0, 0);
     desk->advance(100);
     EXPECT_EQ(panelRect(), kExitBarRect);
+}
+
+// ---- The pause before docking (DOCK_DELAY) ---------------------------------------------
+
+// The settings file holds a pause; the program starts with the cursor on the bare desktop.
+class DockPauseTest : public WatcherTest {
+  protected:
+    void startWithDelay(const std::string& value) {
+        writeSettings("[DATA]\r\nUSER_COMMAND=x\r\nUSER_COMMAND_ON=0\r\nDOCK_DELAY=" + value +
+                      "\r\n");
+        toIdle();
+    }
+    void writeSettings(const std::string& text) {
+        std::filesystem::create_directories(ini().parent_path());
+        std::ofstream(ini(), std::ios::binary) << text;
+    }
+    std::filesystem::path ini() const { return desk->hostPath(L"C:\\Tools\\edgepad.ini"); }
+    std::string settingsText() const {
+        std::ifstream in(ini(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // Ticks in the file manager's strip until the panel docks there (at most `most`): how
+    // many came after the first one.
+    int ticksAfterTheFirstUntilDocked(int most = 30) {
+        const Hwnd servedBefore = panel().targetHwnd;
+        for (int tick = 0; tick <= most; ++tick) {
+            at(210, 300 + tick % 5);
+            if (panelRect()[0] == 200) return tick;
+            EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "a tick of the pause shows nothing";
+            EXPECT_EQ(panel().prevMark, kMarkNothing);
+            EXPECT_EQ(panel().targetHwnd, servedBefore) << "a tick of the pause serves no window";
+        }
+        return -1;
+    }
+};
+
+TEST_F(DockPauseTest, ThePauseIsCountedInWholeTicks) {
+    const std::pair<const char*, int> cases[] = {{"300", 3},   {"250", 3}, {"201", 3},
+                                                 {"50", 1},    {"1", 1},   {"100", 1},
+                                                 {"2000", 20}, {"0", 0},   {"0300", 3}};
+    for (const auto& [value, ticks] : cases) {
+        SCOPED_TRACE(value);
+        freshDesktop();
+        startWithDelay(value);
+        EXPECT_EQ(ticksAfterTheFirstUntilDocked(), ticks);
+        EXPECT_EQ(panel().targetHwnd, files);
+        EXPECT_EQ(panel().panelMode, kModeDocked);
+    }
+}
+
+TEST_F(DockPauseTest, AnythingButAWholeNumberUpTo2000IsNoPause) {
+    for (const char* value :
+         {"", "-100", "+300", "3 00", "300ms", "2001", "99999999999999999999", "0x12C", "300.0",
+          "1e3", "abc", "\xEF\xBC\x93\xEF\xBC\x90\xEF\xBC\x90"}) {
+        SCOPED_TRACE(value);
+        freshDesktop();
+        startWithDelay(value);
+        EXPECT_EQ(ticksAfterTheFirstUntilDocked(), 0);
+    }
+    SCOPED_TRACE("no key at all");
+    freshDesktop();
+    writeSettings("[DATA]\r\nUSER_COMMAND=x\r\nUSER_COMMAND_ON=0\r\n");
+    toIdle();
+    EXPECT_EQ(ticksAfterTheFirstUntilDocked(), 0);
+}
+
+TEST_F(DockPauseTest, LeavingTheStripStartsThePauseAgain) {
+    startWithDelay("300");
+    at(210, 300);
+    at(212, 320);
+    at(500, 300); // out of the strip, over the file list
+    at(210, 300);
+    at(210, 300);
+    at(210, 300);
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "the ticks before leaving do not count";
+    at(210, 300);
+    EXPECT_EQ(panelRect()[0], 200);
+    EXPECT_EQ(panel().targetHwnd, files);
+}
+
+TEST_F(DockPauseTest, AHeldButtonStartsThePauseAgain) {
+    startWithDelay("200");
+    at(210, 300);
+    desk->press(vbLeftButton, 210, 300);
+    at(210, 300);
+    desk->release(vbLeftButton, 210, 300);
+    at(210, 300);
+    at(210, 300);
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+    at(210, 300);
+    EXPECT_EQ(panelRect()[0], 200);
+}
+
+TEST_F(DockPauseTest, FromOneWindowsStripIntoAnothersThePauseStartsAgainUnlessDocked) {
+    const Hwnd next =
+        desk->addWindow("CabinetWClass", "Next", Rect{800, 100, 1100, 600}, 0, kBorderless);
+    desk->addWindow("SysTreeView32", "", Rect{800, 100, 1100, 600}, next, kChild);
+    startWithDelay("200");
+    at(210, 300);
+    at(210, 300);
+    at(810, 300); // the pause for Files is not over; Next's begins
+    at(810, 300);
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+    at(810, 300);
+    EXPECT_EQ(panelRect()[0], 800);
+    EXPECT_EQ(panel().targetHwnd, next);
+
+    SCOPED_TRACE("docked at Next, straight into Files' strip: served at once, no pause");
+    const Box docked = panelRect();
+    at(210, 300);
+    EXPECT_EQ(panel().targetHwnd, files);
+    EXPECT_EQ(panelRect(), docked);
+}
+
+TEST_F(DockPauseTest, TheExitCornerAndParkingAreNotDelayed) {
+    startWithDelay("500");
+    at(0, 0);
+    EXPECT_EQ(panelRect(), kExitBarRect);
+    at(600, 800);
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+    for (int tick = 0; tick < 6; ++tick)
+        at(210, 300);
+    ASSERT_EQ(panelRect()[0], 200);
+    at(600, 800);
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "parked on the first tick away";
+
+    SCOPED_TRACE("from the exit bar into a strip: the pause's first tick parks the bar");
+    at(0, 0);
+    ASSERT_EQ(panelRect(), kExitBarRect);
+    at(210, 300);
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+    EXPECT_EQ(panel().panelMode, kModeExitBar);
+    EXPECT_EQ(ticksAfterTheFirstUntilDocked(), 4) << "four more ticks after that first one";
+}
+
+TEST_F(DockPauseTest, TheSettingIsReadAtStartOnlyAndNeverWritten) {
+    startWithDelay("300");
+    const std::string written = settingsText();
+    EXPECT_NE(written.find("DOCK_DELAY=300\r\n"), std::string::npos);
+    writeSettings("[DATA]\r\nUSER_COMMAND=x\r\nUSER_COMMAND_ON=0\r\nDOCK_DELAY=0\r\n");
+    EXPECT_EQ(ticksAfterTheFirstUntilDocked(), 3)
+        << "a change while running counts from the next start";
+
+    SCOPED_TRACE("a first start seeds no pause");
+    freshDesktop();
+    toIdle();
+    EXPECT_EQ(settingsText().find("DOCK_DELAY"), std::string::npos);
 }
 
 } // namespace

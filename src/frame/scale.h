@@ -9,13 +9,17 @@
 
 namespace ep {
 
-// The DPI the panel is drawn for.
+// The DPI the panel is drawn for, and the scales Windows offers: 100 % to 500 %. A DPI outside
+// them (a setting Windows itself never makes) is taken as the nearest of them.
 constexpr int kDesignDpi = 96;
+constexpr int kLeastDpi = 96;
+constexpr int kMostDpi = 480;
 
 class Scale {
   public:
     constexpr Scale() = default;
-    constexpr explicit Scale(int dpi) : dpi_(dpi > 0 ? dpi : kDesignDpi) {}
+    constexpr explicit Scale(int dpi)
+        : dpi_(dpi < kLeastDpi ? kLeastDpi : dpi > kMostDpi ? kMostDpi : dpi) {}
 
     constexpr int dpi() const { return dpi_; }
     // S(v): MulDiv(v, dpi, 96).

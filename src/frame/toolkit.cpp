@@ -550,6 +550,7 @@ std::intptr_t Form::handleMessage(std::uint32_t msg, std::uintptr_t wParam, std:
         onCommand(static_cast<int>(wParam & 0xFFFF), static_cast<int>((wParam >> 16) & 0xFFFF));
         return 0;
     case WM_CLOSE: Unload(*this, vbFormControlMenu); return 0;
+    case WM_DISPLAYCHANGE: onDisplayChange(); break;
     case WM_DPICHANGED:
         if (lParam) onDpiChanged(static_cast<int>(wParam & 0xFFFF), *reinterpret_cast<const Rect*>(lParam));
         return 0;

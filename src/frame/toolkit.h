@@ -269,6 +269,8 @@ class Form {
         (void)button, (void)shift, (void)x, (void)y;
     }
     virtual void Form_DblClick() {}
+    // WM_DISPLAYCHANGE: a monitor came or went, or a resolution changed.
+    virtual void onDisplayChange() {}
 
     // Toolkit internals.
     std::intptr_t handleMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);

@@ -3,16 +3,11 @@
 #include "frame/settings.h"
 #include "menu/frm_version.h"
 #include "menu/module1.h"
+#include "menu/ui_texts.h"
 
 namespace ep {
 
 namespace {
-
-const wchar_t kUseUserButton[] =
-    L"\uFF95\uFF70\uFF7B\uFF9E\uFF8E\uFF9E\uFF80\uFF9D\u3092\u4F7F\u3046"; // ﾕｰｻﾞﾎﾞﾀﾝを使う
-const wchar_t kVersionInformation[] =
-    L"\u30D0\u30FC\u30B8\u30E7\u30F3\u60C5\u5831"; // バージョン情報
-const wchar_t kExit[] = L"\u7D42\u4E86";           // 終了
 
 FormDesign menuDesign() {
     FormDesign design;
@@ -25,8 +20,8 @@ FormDesign menuDesign() {
 } // namespace
 
 frmMenu::frmMenu()
-    : Form("frmMenu", menuDesign()), mpop(L"mpop"), uc(kUseUserButton), sep02(L"-", true),
-      mver(kVersionInformation), sep001(L"-", true), mend(kExit) {
+    : Form("frmMenu", menuDesign()), mpop(L"mpop"), uc(uiTexts().useUserButton),
+      sep02(L"-", true), mver(uiTexts().about), sep001(L"-", true), mend(uiTexts().exit) {
     mpop.children = {&uc, &sep02, &mver, &sep001, &mend};
     uc.Click = [this] { uc_Click(); };
     mver.Click = [this] { mver_Click(); };

@@ -46,6 +46,8 @@ class Form1 : public Form {
     std::int32_t cursorY = 0;
     std::wstring panelMode;
     Hwnd targetHwnd = 0;
+    // The displays changed since the last tick: the next one parks the panel first.
+    bool displayChanged = false;
 
     // What lies under the cursor, sampled afresh on every call.
     Hwnd getPointWindowHandle(int PhWnd);
@@ -63,6 +65,7 @@ class Form1 : public Form {
     void Form_MouseDown(int button, int shift, float x, float y) override;
     void Form_DblClick() override;
     void Timer1_Timer();
+    void onDisplayChange() override;
     void Picture1_MouseDown(int button, int shift, float x, float y);
     void Picture2_MouseDown(int button, int shift, float x, float y);
 };

@@ -128,6 +128,7 @@ constexpr std::uint32_t WM_RBUTTONDBLCLK = 0x0206;
 constexpr std::uint32_t WM_MBUTTONDOWN = 0x0207;
 constexpr std::uint32_t WM_MBUTTONUP = 0x0208;
 constexpr std::uint32_t WM_MBUTTONDBLCLK = 0x0209;
+constexpr std::uint32_t WM_DISPLAYCHANGE = 0x007E;
 constexpr std::uint32_t WM_DPICHANGED = 0x02E0;
 constexpr std::uint32_t WM_USER = 0x0400;
 constexpr std::intptr_t MA_NOACTIVATE = 3;
@@ -240,6 +241,8 @@ constexpr int MDT_EFFECTIVE_DPI = 0;
 constexpr int PROCESS_PER_MONITOR_DPI_AWARE = 2;
 // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, a pseudo-handle.
 constexpr std::intptr_t DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 = -4;
+// DwmGetWindowAttribute: the window's visible frame, without the invisible resize borders.
+constexpr std::uint32_t DWMWA_EXTENDED_FRAME_BOUNDS = 9;
 constexpr std::int32_t S_OK = 0;
 constexpr std::int32_t E_NOTIMPL = static_cast<std::int32_t>(0x80004001u);
 
@@ -269,6 +272,9 @@ constexpr std::uint32_t TPM_NONOTIFY = 0x0080;
 constexpr std::uint32_t TPM_RETURNCMD = 0x0100;
 
 // Keyboard.
+constexpr std::uint8_t VK_LBUTTON = 0x01;
+constexpr std::uint8_t VK_RBUTTON = 0x02;
+constexpr std::uint8_t VK_MBUTTON = 0x04;
 constexpr std::uint8_t VK_BACK = 0x08;
 constexpr std::uint8_t VK_TAB = 0x09;
 constexpr std::uint8_t VK_RETURN = 0x0D;
@@ -436,6 +442,11 @@ class Platform {
     virtual std::int32_t GetDpiForMonitor(Hmonitor monitor, int dpiType, std::uint32_t* dpiX,
                                           std::uint32_t* dpiY) = 0;
 
+    // ---- dwmapi, Windows Vista on; E_NOTIMPL where missing. It fails where desktop composition
+    // is off (Vista and 7 with the basic theme).
+    virtual std::int32_t DwmGetWindowAttribute(Hwnd hwnd, std::uint32_t attribute, void* value,
+                                               std::uint32_t size) = 0;
+
     // ---- user32: menus
     virtual Hmenu CreatePopupMenu() = 0;
     virtual bool AppendMenuW(Hmenu menu, std::uint32_t flags, std::uintptr_t id,
@@ -450,6 +461,7 @@ class Platform {
     virtual std::uint32_t SendInput(std::uint32_t count, const KeyboardInput* inputs) = 0;
     virtual std::int16_t VkKeyScanW(wchar_t ch) = 0;
     virtual std::int16_t GetKeyState(int vk) = 0;
+    virtual std::int16_t GetAsyncKeyState(int vk) = 0;
 
     // ---- gdi32
     virtual Hrgn ExtCreateRegion(const XForm* xform, std::uint32_t count, const void* data) = 0;
@@ -491,6 +503,8 @@ class Platform {
                                             const char* value, const char* fileName) = 0;
     virtual void Sleep(std::uint32_t ms) = 0;
     virtual std::uint32_t GetTickCount() = 0;
+    // The language of the user's Windows interface, a LANGID.
+    virtual std::uint16_t GetUserDefaultUILanguage() = 0;
     virtual void OutputDebugStringW(const wchar_t* text) = 0;
     virtual std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) = 0;
     virtual std::uint32_t GetFileAttributesW(const wchar_t* path) = 0;

@@ -35,6 +35,10 @@ class PointLook {
     // leaves the empty text and zeros, which callers take as "nothing there".
     const std::wstring& title();
     const Rect& rect();
+    // The top-level window's visible frame, as the desktop draws it: on Windows 10 and 11 the
+    // rectangle less its invisible resize borders. Where the system cannot tell (no desktop
+    // composition, Wine), the rectangle itself. Physical pixels, as the rectangle.
+    const Rect& visibleFrame();
 
   private:
     std::int32_t edge(int nFunc);
@@ -42,7 +46,7 @@ class PointLook {
     Point pixel_;
     std::optional<Hwnd> hit_, top_;
     std::optional<std::wstring> hitClass_, topClass_, title_;
-    std::optional<Rect> rect_;
+    std::optional<Rect> rect_, visibleFrame_;
 };
 
 } // namespace ep

@@ -104,6 +104,18 @@ const Rect& PointLook::rect() {
     return *rect_;
 }
 
+const Rect& PointLook::visibleFrame() {
+    if (!visibleFrame_) {
+        Rect frame{};
+        if (os().DwmGetWindowAttribute(handle(vbTrue), DWMWA_EXTENDED_FRAME_BOUNDS, &frame,
+                                       sizeof frame) == S_OK)
+            visibleFrame_ = frame;
+        else
+            visibleFrame_ = rect();
+    }
+    return *visibleFrame_;
+}
+
 std::wstring PointLook::info(int nFunc) {
     switch (nFunc) {
     case 0:

@@ -20,10 +20,11 @@ namespace ep {
 
 namespace {
 
-// The class, strip and height tests; the edges are those of the top-level window's outer
-// rectangle, frame included. All answers come from one look, so their order changes nothing
-// but the cost: the classes come first, and a window that is not served costs no rectangle
-// and no look at the monitor's scale. The strip is decided in the cursor's own pixels, as wide
+// The class, strip and height tests; the edges are those of the top-level window's visible
+// frame, so that the strip begins where the window is drawn, not in the invisible resize
+// border beside it. All answers come from one look, so their order changes nothing but the
+// cost: the classes come first, and a window that is not served costs no frame and no look at
+// the monitor's scale. The strip is decided in the cursor's own pixels, as wide
 // as the scale of the cursor's monitor makes it, so that no pixel falls on the wrong side of
 // an edge at any scale.
 bool cursorInHotZone(Form1& panel, PointLook& look, Scale& scale) {
@@ -31,11 +32,18 @@ bool cursorInHotZone(Form1& panel, PointLook& look, Scale& scale) {
         return false;
 
     const Point cursor = look.pixel();
-    const Rect& frame = look.rect();
+    const Rect& frame = look.visibleFrame();
+    if (!(frame.top <= cursor.y && cursor.y <= frame.bottom)) return false;
+    // Half-open: the window's left edge is in the strip, left + strip width is not. The strip
+    // is never narrower than at the least scale nor wider than at the most, so only a cursor
+    // between the two needs its monitor's scale, and so does a docking, which lays the panel
+    // out at it; a docked panel's tick in the strip asks nothing more.
+    const int offset = cursor.x - frame.left;
+    if (offset < 0 || offset >= Scale(kMostDpi).px(stripWidthPx)) return false;
+    const bool docking = panel.prevMark != kMarkShown;
+    if (!docking && offset < Scale(kLeastDpi).px(stripWidthPx)) return true;
     scale = scaleOfMonitorAt(cursor);
-    // Half-open: the window's left edge is in the strip, left + strip width is not.
-    if (!(frame.left <= cursor.x && cursor.x < frame.left + scale.px(stripWidthPx))) return false;
-    return frame.top <= cursor.y && cursor.y <= frame.bottom;
+    return offset < scale.px(stripWidthPx);
 }
 
 // Shows the button column at the served window's left edge, centred on the cursor's height,
@@ -47,7 +55,7 @@ void dockAtWindow(Form1& panel, PointLook& look, const Scale& scale) {
     const int buttons = form<frmMenu>().uc.Checked() ? 4 : 3;
     panel.setHeight(mod_RGN_UserFunction::pixelsToTwipsY(scale.px(buttons * buttonPitchPx)));
     panel.Picture1.layOut(scale, kUserButtonBox);
-    panel.setLeft(look.left());
+    panel.setLeft(mod_RGN_UserFunction::pixelsToTwipsX(look.visibleFrame().left));
     panel.setTop(panel.cursorY - roundHalfEven(panel.Height()) / 2);
 }
 
@@ -62,17 +70,35 @@ void showExitBar(Form1& panel) {
     panel.setTop(mod_RGN_UserFunction::pixelsToTwipsY(scale.px(-1)));
 }
 
+// A mouse button is held: a drag (a file on its way to the folder tree, a browser's tab) is
+// passing through, and the panel must not come up under it to catch the drop. The physical
+// buttons, so that swapped buttons change nothing.
+bool mouseButtonHeld() {
+    return os().GetAsyncKeyState(VK_LBUTTON) < 0 || os().GetAsyncKeyState(VK_RBUTTON) < 0 ||
+           os().GetAsyncKeyState(VK_MBUTTON) < 0;
+}
+
 void settleTick(Form1& panel, PointLook& look) {
     Scale scale;
+    const bool showing = panel.prevMark == kMarkShown;
     if (cursorInHotZone(panel, look, scale)) {
+        // During a drag a panel that is not showing does not come, and the tick leaves no
+        // trace, so that the first tick after the release docks as usual; a docked panel
+        // stays where it stands.
+        if (!showing && mouseButtonHeld()) return;
         panel.panelMode = kModeDocked;
         panel.curMark = kMarkShown;
         panel.targetHwnd = look.handle(vbTrue);
         if (panel.prevMark == kMarkNothing) dockAtWindow(panel, look, scale);
     }
 
-    // A failed cursor read also lands here, as (0, 0).
-    if (panel.curMark == kMarkNothing && panel.cursorX == 0 && panel.cursorY == 0) {
+    // A failed cursor read also lands here, as (0, 0). No exit bar during a drag: a panel that
+    // is not showing stays as it is, a shown one parks below.
+    const bool inExitCorner =
+        panel.curMark == kMarkNothing && panel.cursorX == 0 && panel.cursorY == 0;
+    if (inExitCorner && mouseButtonHeld()) {
+        if (!showing) return;
+    } else if (inExitCorner) {
         panel.curMark = kMarkShown;
         panel.panelMode = kModeExitBar;
         if (panel.prevMark == kMarkNothing) showExitBar(panel);
@@ -88,9 +114,21 @@ void settleTick(Form1& panel, PointLook& look) {
 
 } // namespace
 
+// The displays changed: park beyond the new desktop's right edge and forget what was shown,
+// so that this tick decides afresh.
+void followDisplayChange(Form1& panel) {
+    if (!panel.displayChanged) return;
+    panel.displayChanged = false;
+    park(panel);
+    panel.prevMark = kMarkNothing;
+}
+
+void Form1::onDisplayChange() { displayChanged = true; }
+
 void Form1::Timer1_Timer() {
     // Off for the whole tick, so that nothing inside it can start another tick.
     Timer1.setEnabled(false);
+    followDisplayChange(*this);
     {
         const Screen::FactorsHeld oneLook;
         const CursorTwips cursor = mod_RGN_UserFunction::getCursorTwips();

@@ -82,6 +82,21 @@ class MenuTest : public ::testing::Test {
     Hwnd fileManager = 0;
 };
 
+// Outside Japan the menu speaks English, with the same items and no access keys.
+TEST_F(MenuTest, SpeaksEnglishWhereWindowsDoesNotSpeakJapanese) {
+    desk.setUserUiLanguage(0x0809); // English (United Kingdom)
+    startDocked();
+    choose(99);
+    ASSERT_EQ(desk.menusShown.size(), 1u);
+    const sim::MenuRecord& menu = desk.menusShown[0];
+    ASSERT_EQ(menu.items.size(), 5u);
+    EXPECT_EQ(menu.items[0].text, L"Use the user button");
+    EXPECT_EQ(menu.items[2].text, L"About Edgepad");
+    EXPECT_EQ(menu.items[4].text, L"Exit");
+    choose(0);
+    EXPECT_NE(readBytes(ini()).value_or("").find("USER_COMMAND_ON=1"), std::string::npos);
+}
+
 TEST_F(MenuTest, ShowsItsThreeCommandsAndTwoSeparatorsWithTheSwitchesMark) {
     Form1& panel = startDocked();
     const auto before = readBytes(ini());

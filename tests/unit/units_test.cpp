@@ -39,12 +39,29 @@ TEST_F(UnitsTest, ConversionsAt12TwipsPerPixel) {
     EXPECT_EQ(pixelsToTwipsX(30), 450);
 }
 
+// At every scale from 100 % to 500 %, twips that stand for a pixel turn back into that pixel,
+// also at fractional factors such as 7.5 twips a pixel at 192 DPI.
 TEST_F(UnitsTest, PixelsSurviveTheRoundTripThroughTwips) {
-    for (int twips : {15, 12}) {
-        desktop.setTwipsPerPixel(twips);
-        for (int pixel : {-1281, -7, -1, 0, 1, 29, 30, 1279, 5000})
-            EXPECT_EQ(twipsToPixelsX(pixelsToTwipsX(pixel)), pixel) << twips << " " << pixel;
+    for (int dpi = 96; dpi <= 480; dpi += 24) {
+        desktop.setDpi(dpi);
+        for (int pixel = -20000; pixel <= 20000; ++pixel) {
+            if (twipsToPixelsX(pixelsToTwipsX(pixel)) != pixel ||
+                twipsToPixelsY(pixelsToTwipsY(pixel)) != pixel) {
+                ADD_FAILURE() << pixel << " at " << dpi << " dpi";
+                break;
+            }
+        }
     }
+}
+
+TEST_F(UnitsTest, TwipsAtAFractionalFactorGoToTheLastPixelTheyReach) {
+    desktop.setDpi(192); // 7.5 twips a pixel: pixel 1 is 8 twips (7.5, to even), pixel 3 is 22
+    EXPECT_EQ(twipsToPixelsX(7), 0);
+    EXPECT_EQ(twipsToPixelsX(8), 1);
+    EXPECT_EQ(twipsToPixelsX(21), 2);
+    EXPECT_EQ(twipsToPixelsX(22), 3);
+    EXPECT_EQ(twipsToPixelsX(-8), -1);
+    EXPECT_EQ(twipsToPixelsY(-7), 0);
 }
 
 TEST_F(UnitsTest, CursorInTwips) {

@@ -640,3 +640,123 @@ TEST_F(MovingHandTest, DesktopIntoTheStripOfAParkedPanel) {
 
 } // namespace
 } // namespace ep
+
+// ---- Today's desk: the visible frame, and displays that change ----------------------------
+
+namespace ep {
+namespace {
+
+class DeskTest : public WatcherTest {};
+
+// Windows 10 and 11 draw no side borders: the visible frame lies 7 pixels inside the window's
+// rectangle on the left, right and bottom, and the strip begins at the visible edge.
+TEST_F(DeskTest, TheStripAndTheDockingFollowTheVisibleFrame) {
+    desk->setVisibleFrameInsets(files, Rect{7, 0, 7, 7});
+    toIdle();
+    at(206, 300); // in the invisible border
+    EXPECT_EQ(panel().prevMark, kMarkNothing);
+    at(207, 300);
+    EXPECT_EQ(panelRect()[0], 207);
+    at(236, 300);
+    EXPECT_EQ(panel().prevMark, kMarkShown);
+    at(600, 800);
+    at(237, 300); // the strip's right edge moved in with it
+    EXPECT_EQ(panel().prevMark, kMarkNothing);
+    at(600, 800);
+    at(210, 593); // the visible bottom row still belongs to it
+    EXPECT_EQ(panel().prevMark, kMarkShown);
+    at(600, 800);
+    at(210, 594);
+    EXPECT_EQ(panel().prevMark, kMarkNothing);
+}
+
+TEST_F(DeskTest, WithoutTheVisibleFrameTheRectangleServes) {
+    desk->setVisibleFrameInsets(files, Rect{7, 0, 7, 7});
+    desk->setDwmUnavailable(true); // Wine 8, or Windows 7 without composition
+    toIdle();
+    at(200, 300);
+    EXPECT_EQ(panelRect()[0], 200);
+}
+
+TEST_F(DeskTest, ADesktopThatGrowsOrShrinksMovesTheParkedPanelToItsNewEdge) {
+    toIdle();
+    desk->setScreenSize(1024, 768);
+    desk->broadcastDisplayChange();
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "nothing moves inside the message";
+    at(600, 700);
+    EXPECT_EQ(panelRect()[0], 1024);
+    desk->addMonitorRight(1920, 1080);
+    desk->broadcastDisplayChange();
+    at(600, 700);
+    EXPECT_EQ(panelRect()[0], 1024 + 1920);
+}
+
+// A resolution change moves the file manager away from under the resting hand, which now lies
+// on the panel alone: the tick after the change parks it and decides afresh, where without the
+// change it would have left the panel standing.
+TEST_F(DeskTest, ADisplayChangeParksADockedPanelAndTheNextTickDecidesAfresh) {
+    toDocked();
+    const Box docked = panelRect();
+    desk->moveWindow(files, Rect{500, 100, 1100, 600});
+    desk->addMonitorRight(1920, 1080);
+    desk->broadcastDisplayChange();
+    at(docked[0] + 8, docked[1] + 20);
+    EXPECT_EQ(panelRect()[0], 3200);
+    EXPECT_EQ(panel().prevMark, kMarkNothing);
+    at(510, 300); // into the strip again: it docks at once, as after any parking
+    EXPECT_EQ(panelRect()[0], 500);
+}
+
+TEST_F(DeskTest, ADisplayChangeWhileTheMenuIsOpenParksOnceTheWatcherResumes) {
+    toDocked();
+    const Box docked = panelRect();
+    desk->onPopupMenu = [&](const sim::MenuRecord&) {
+        desk->moveWindow(files, Rect{500, 100, 1100, 600});
+        desk->addMonitorRight(1920, 1080);
+        desk->broadcastDisplayChange();
+        desk->advance(300);
+        EXPECT_EQ(panelRect(), docked) << "the watcher rests while the menu is open";
+        return std::uintptr_t(0);
+    };
+    desk->click(vbRightButton, docked[0] + 8, docked[1] + 20);
+    EXPECT_EQ(panelRect(), docked);
+    desk->advance(100);
+    EXPECT_EQ(panelRect()[0], 3200);
+}
+
+// A drag with any button passes through the strip and into the corner without the panel
+// coming; the first tick after the release docks it, the cursor still in place.
+TEST_F(DeskTest, ADragThroughTheStripOrIntoTheCornerBringsNoPanel) {
+    for (const int button : {vbLeftButton, vbRightButton, vbMiddleButton}) {
+        SCOPED_TRACE(button);
+        freshDesktop();
+        toIdle();
+        desk->press(button, 600, 800);
+        at(210, 300);
+        at(215, 310);
+        EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+        EXPECT_EQ(panel().prevMark, kMarkNothing);
+        at(0, 0);
+        EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "no exit bar while held";
+        at(215, 310);
+        desk->release(button, 215, 310);
+        desk->advance(100);
+        EXPECT_EQ(panelRect()[0], 200);
+    }
+}
+
+TEST_F(DeskTest, ADockedPanelHoldsStillDuringADragAndStillParks) {
+    toDocked();
+    const Box docked = panelRect();
+    desk->press(vbLeftButton, 250, 400); // on the tree, beside the panel
+    at(220, 350);
+    EXPECT_EQ(panelRect(), docked);
+    at(0, 0); // out of the strip into the corner, still held
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+    desk->release(vbLeftButton, 0, 0);
+    desk->advance(100);
+    EXPECT_EQ(panelRect(), kExitBarRect);
+}
+
+} // namespace
+} // namespace ep

@@ -860,6 +860,21 @@ void Desktop::setOwner(Hwnd hwnd, Hwnd owner) {
     if (Window* w = s_->find(hwnd); w && !w->parent) w->owner = owner;
 }
 
+void Desktop::setVisibleFrameInsets(Hwnd hwnd, Rect insets) {
+    if (Window* w = s_->find(hwnd)) w->frameInsets = insets;
+}
+
+void Desktop::setUserUiLanguage(std::uint16_t langId) { s_->uiLanguage = langId; }
+
+void Desktop::setDwmUnavailable(bool unavailable) { s_->dwmUnavailable = unavailable; }
+
+void Desktop::broadcastDisplayChange() {
+    const std::vector<Hwnd> windows = s_->topLevel;
+    for (Hwnd hwnd : windows)
+        if (s_->find(hwnd)) s_->send(hwnd, WM_DISPLAYCHANGE, 32, 0);
+    s_->pumpIfAllowed();
+}
+
 void Desktop::moveWindow(Hwnd hwnd, Rect screenRect) {
     Window* w = s_->find(hwnd);
     if (!w) return;

@@ -125,6 +125,14 @@ class Desktop : public Platform {
     // overlapped window reports 0.
     void setOwner(Hwnd hwnd, Hwnd owner);
     void moveWindow(Hwnd hwnd, Rect screenRect);
+    // Windows 10 and 11 draw no side borders: the visible frame lies this far inside the
+    // window's rectangle (left, top, right, bottom insets), as DWM reports it.
+    void setVisibleFrameInsets(Hwnd hwnd, Rect insets);
+    // DwmGetWindowAttribute answers E_NOTIMPL, as under Wine 8 or with composition off.
+    void setDwmUnavailable(bool unavailable);
+    // Sends WM_DISPLAYCHANGE to every top-level window, as Windows does once monitors come or
+    // go or a resolution changes (after setScreenSize, addMonitor ...).
+    void broadcastDisplayChange();
     Hwnd findWindow(const std::string& className, const std::string& title) const;
     std::vector<Hwnd> topLevelWindows() const;         // z-order, uppermost first
     std::vector<Hwnd> childWindows(Hwnd parent) const; // z-order, uppermost first
@@ -217,6 +225,8 @@ class Desktop : public Platform {
     // (Shift-JIS, as the Wine suite's Japanese locale has it).
     void setAnsiCodePage(std::uint32_t codePage);
     int liveKernelHandles() const;
+    // The user's interface language, a LANGID: Japanese (0x0411) unless a test says otherwise.
+    void setUserUiLanguage(std::uint16_t langId);
 
     // ---- cost accounting for benchmarks
     std::uint64_t callCount() const;
@@ -284,6 +294,8 @@ class Desktop : public Platform {
     bool SetProcessDPIAware() override;
     std::int32_t GetDpiForMonitor(Hmonitor monitor, int dpiType, std::uint32_t* dpiX,
                                   std::uint32_t* dpiY) override;
+    std::int32_t DwmGetWindowAttribute(Hwnd hwnd, std::uint32_t attribute, void* value,
+                                       std::uint32_t size) override;
     bool GetCursorPos(Point* point) override;
     std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) override;
     bool KillTimer(Hwnd hwnd, std::uintptr_t id) override;
@@ -306,6 +318,7 @@ class Desktop : public Platform {
     std::uint32_t SendInput(std::uint32_t count, const KeyboardInput* inputs) override;
     std::int16_t VkKeyScanW(wchar_t ch) override;
     std::int16_t GetKeyState(int vk) override;
+    std::int16_t GetAsyncKeyState(int vk) override;
 
     Hrgn ExtCreateRegion(const XForm* xform, std::uint32_t count, const void* data) override;
     Hrgn CreateRectRgn(int left, int top, int right, int bottom) override;
@@ -342,6 +355,7 @@ class Desktop : public Platform {
                                     const char* fileName) override;
     void Sleep(std::uint32_t ms) override;
     std::uint32_t GetTickCount() override;
+    std::uint16_t GetUserDefaultUILanguage() override;
     void OutputDebugStringW(const wchar_t* text) override;
     std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) override;
     std::uint32_t GetFileAttributesW(const wchar_t* path) override;

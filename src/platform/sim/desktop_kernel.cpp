@@ -462,6 +462,11 @@ void Desktop::OutputDebugStringW(const wchar_t* text) {
     debugLines.push_back(text ? text : L"");
 }
 
+std::uint16_t Desktop::GetUserDefaultUILanguage() {
+    s_->count("GetUserDefaultUILanguage");
+    return s_->uiLanguage;
+}
+
 std::uint32_t Desktop::GetTickCount() {
     s_->count("GetTickCount");
     return std::uint32_t(s_->clock);

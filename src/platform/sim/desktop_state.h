@@ -62,6 +62,7 @@ struct Window {
     std::uintptr_t controlIcon = 0;
     std::uintptr_t font = 0;
     std::vector<Msg> received; // foreign windows: every message sent or posted
+    Rect frameInsets;          // the visible frame lies this far inside rect (DWM)
 };
 
 struct WindowClassInfo {
@@ -134,6 +135,8 @@ struct Desktop::State {
     bool dpiFunctionsMissing = false;   // Windows 7: no shcore, no awareness contexts
     bool awarenessContextV2Refused = false; // Wine 8 refuses the v2 context
     std::vector<std::string> awarenessCalls;
+    bool dwmUnavailable = false;
+    std::uint16_t uiLanguage = 0x0411;
     int monitorIndex(Point point, std::uint32_t flags) const;
 
     // windows

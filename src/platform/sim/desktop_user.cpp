@@ -27,6 +27,21 @@ bool Desktop::GetWindowRect(Hwnd hwnd, Rect* rect) {
     return true;
 }
 
+std::int32_t Desktop::DwmGetWindowAttribute(Hwnd hwnd, std::uint32_t attribute, void* value,
+                                            std::uint32_t size) {
+    s_->count("DwmGetWindowAttribute");
+    if (s_->dwmUnavailable) return E_NOTIMPL;
+    Window* w = s_->find(hwnd);
+    if (!w || w->parent || attribute != DWMWA_EXTENDED_FRAME_BOUNDS || !value ||
+        size != sizeof(Rect))
+        return static_cast<std::int32_t>(0x80070057u); // E_INVALIDARG
+    const Rect outer = s_->screenRect(*w);
+    const Rect& in = w->frameInsets;
+    *static_cast<Rect*>(value) =
+        Rect{outer.left + in.left, outer.top + in.top, outer.right - in.right, outer.bottom - in.bottom};
+    return S_OK;
+}
+
 bool Desktop::GetClientRect(Hwnd hwnd, Rect* rect) {
     s_->count("GetClientRect");
     Window* w = s_->find(hwnd);
@@ -481,6 +496,14 @@ std::int16_t Desktop::VkKeyScanW(wchar_t ch) {
         if (ch == key.shifted) return std::int16_t(shift | key.vk);
     }
     return -1;
+}
+
+// The physical state now, as GetAsyncKeyState reports it: the top bit while the key or mouse
+// button is down (the mouse's physical buttons, whichever of them is swapped to be primary).
+std::int16_t Desktop::GetAsyncKeyState(int vk) {
+    s_->count("GetAsyncKeyState");
+    if (vk < 0 || vk > 255) return 0;
+    return std::int16_t(s_->down[vk] ? 0x8000 : 0);
 }
 
 std::int16_t Desktop::GetKeyState(int vk) {

@@ -85,6 +85,7 @@ template <class F> F systemFunction(const wchar_t* dll, const char* name) {
 using SetProcessDpiAwarenessContextFn = BOOL(WINAPI*)(HANDLE);
 using SetProcessDpiAwarenessFn = HRESULT(WINAPI*)(int);
 using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+using DwmGetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
 
 class Win32Platform final : public Platform {
   public:
@@ -308,6 +309,13 @@ class Win32Platform final : public Platform {
         return result;
     }
 
+    std::int32_t DwmGetWindowAttribute(Hwnd hwnd, std::uint32_t attribute, void* value,
+                                       std::uint32_t size) override {
+        static const auto call =
+            systemFunction<DwmGetWindowAttributeFn>(L"dwmapi.dll", "DwmGetWindowAttribute");
+        return call ? call(toHwnd(hwnd), attribute, value, size) : E_NOTIMPL;
+    }
+
     // ---- user32: menus
     Hmenu CreatePopupMenu() override { return from(::CreatePopupMenu()); }
     bool AppendMenuW(Hmenu menu, std::uint32_t flags, std::uintptr_t id,
@@ -339,6 +347,7 @@ class Win32Platform final : public Platform {
     }
     std::int16_t VkKeyScanW(wchar_t ch) override { return ::VkKeyScanW(ch); }
     std::int16_t GetKeyState(int vk) override { return ::GetKeyState(vk); }
+    std::int16_t GetAsyncKeyState(int vk) override { return ::GetAsyncKeyState(vk); }
 
     // ---- gdi32
     Hrgn ExtCreateRegion(const XForm* xform, std::uint32_t count, const void* data) override {
@@ -440,6 +449,7 @@ class Win32Platform final : public Platform {
         return ::WritePrivateProfileStringA(appName, keyName, value, fileName);
     }
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+    std::uint16_t GetUserDefaultUILanguage() override { return ::GetUserDefaultUILanguage(); }
     std::uint32_t GetTickCount() override { return ::GetTickCount(); }
     void OutputDebugStringW(const wchar_t* text) override { ::OutputDebugStringW(text); }
     std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) override {

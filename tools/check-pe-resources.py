@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Checks the resources an edgepad.exe carries, as Windows reads them from the file: the
-icon group 1 with a 32x32 256-colour image, the version record with FileVersion and
-ProductVersion "1.02", and the manifest (run as invoker, DPI-unaware, common controls 6,
-supported Windows versions).
+icon group 1 with an image for every size Windows asks for at 100-200 % display scale, the
+version record with FileVersion and ProductVersion "1.02", and the manifest (run as invoker,
+per-monitor DPI aware, common controls 6, supported Windows versions).
     tools/check-pe-resources.py PROGRAM.exe
 Prints a line per check and exits non-zero when one fails."""
 import struct
@@ -11,6 +11,10 @@ import xml.etree.ElementTree as ElementTree
 
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 VERSION = "1.02"
+ICON_SIZES = [16, 20, 24, 32, 40, 48, 64, 256]
+# Windows reads each setting only in its own namespace and ignores it silently elsewhere.
+DPI_AWARE_NAMESPACE = "http://schemas.microsoft.com/SMI/2005/WindowsSettings"
+DPI_AWARENESS_NAMESPACE = "http://schemas.microsoft.com/SMI/2016/WindowsSettings"
 
 
 class Report:
@@ -41,10 +45,12 @@ def resources(pe):
     return found
 
 
-def image_bit_count(data):
-    """Bits per pixel of one icon image stored as a DIB, or None."""
+def image_format(data):
+    """How one icon image is stored: "PNG", "N-bit" for a DIB of N bits a pixel, or None."""
+    if data[:8] == b"\x89PNG\r\n\x1a\n":
+        return "PNG"
     if len(data) >= 16 and struct.unpack("<I", data[:4])[0] == 40:
-        return struct.unpack("<H", data[14:16])[0]
+        return f"{struct.unpack('<H', data[14:16])[0]}-bit"
     return None
 
 
@@ -67,14 +73,16 @@ def check_icon(report, found):
     for i in range(count):
         width, height, _, _, _, _, _, image_id = struct.unpack(
             "<BBBBHHIH", group[6 + 14 * i : 20 + 14 * i])
-        image = found.get((RT_ICON, image_id))
-        actual = image_size(image) if image else None
-        report.check(actual == (width or 256, height or 256),
-                     f"icon image {image_id} is {width or 256}x{height or 256} as its group says"
-                     f" (it is {actual})")
-        sizes.append((width, height, image_bit_count(image) if image else None))
-    report.check(kind == 1 and (32, 32, 8) in sizes,
-                 f"the icon has a 32x32 image of 256 colours (width, height, bits: {sizes})")
+        width, height = width or 256, height or 256
+        image = found.get((RT_ICON, image_id), b"")
+        actual, stored = image_size(image), image_format(image)
+        report.check(actual == (width, height),
+                     f"icon image {image_id} is {width}x{height} as its group says"
+                     f" (it is {actual}, {stored})")
+        sizes.append((width, height))
+    names = ", ".join(f"{width}x{height}" for width, height in sizes)
+    report.check(kind == 1 and sorted(sizes) == [(size, size) for size in ICON_SIZES],
+                 f"the icon has one image of each size {ICON_SIZES} (it has {names})")
 
 
 def check_version(report, pe, found):
@@ -112,12 +120,19 @@ def check_manifest(report, found):
     elements = list(root.iter())
     levels = [e.get("level") for e in elements if local(e.tag) == "requestedExecutionLevel"]
     report.check(levels == ["asInvoker"], f"it runs as invoker (levels {levels})")
-    # DPI-unaware: no dpiAware of true or per-monitor and no dpiAwareness, so the system
-    # scales the program and one pixel stays 15 twips.
-    aware = [(e.text or "").strip().lower() for e in elements if local(e.tag) == "dpiAware"]
-    awareness = [e.text for e in elements if local(e.tag) == "dpiAwareness"]
-    report.check(not awareness and all(a in ("false", "") for a in aware),
-                 f"it is DPI-unaware (dpiAware {aware}, dpiAwareness {awareness})")
+    # Per-monitor aware, so that the system never stretches the panel: Windows 10 reads
+    # dpiAwareness from 1607 on and takes the first value it knows (PerMonitorV2 from 1703
+    # on); Windows 8.1 reads dpiAware.
+    def setting(name, namespace):
+        return [(e.text or "").strip() for e in elements if e.tag == f"{{{namespace}}}{name}"]
+
+    awareness = setting("dpiAwareness", DPI_AWARENESS_NAMESPACE)
+    first = [a.split(",")[0].strip().lower() for a in awareness]
+    report.check(first == ["permonitorv2"],
+                 f"it asks for per-monitor (v2) DPI awareness first (dpiAwareness {awareness})")
+    aware = setting("dpiAware", DPI_AWARE_NAMESPACE)
+    report.check([a.lower() for a in aware] == ["true/pm"],
+                 f"it is per-monitor DPI aware where dpiAwareness is unknown (dpiAware {aware})")
     controls = [e.get("version") for e in elements if local(e.tag) == "assemblyIdentity"
                 and e.get("name") == "Microsoft.Windows.Common-Controls"]
     report.check(controls == ["6.0.0.0"], f"it asks for common controls 6 (versions {controls})")

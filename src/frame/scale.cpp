@@ -1,5 +1,7 @@
 #include "frame/scale.h"
 
+#include "frame/text.h"
+
 namespace ep {
 
 namespace {
@@ -20,6 +22,24 @@ Scale scaleOfMonitor(Hmonitor monitor) {
 }
 
 } // namespace
+
+int Scale::fontPixels(double points) const { return roundHalfEven(points * dpi_ / 72.0); }
+
+Rect windowRectAround(const Rect& client, std::uint32_t style, std::uint32_t exStyle,
+                      const Scale& scale) {
+    Rect outer = client;
+    if (os().AdjustWindowRectExForDpi(&outer, style, false, exStyle,
+                                      static_cast<std::uint32_t>(scale.dpi())))
+        return outer;
+    outer = client;
+    os().AdjustWindowRectEx(&outer, style, false, exStyle);
+    return outer;
+}
+
+int systemMetricAt(int index, const Scale& scale) {
+    const int value = os().GetSystemMetricsForDpi(index, static_cast<std::uint32_t>(scale.dpi()));
+    return value ? value : os().GetSystemMetrics(index);
+}
 
 Scale scaleOfMonitorAt(Point pixel) {
     return scaleOfMonitor(os().MonitorFromPoint(pixel, MONITOR_DEFAULTTONEAREST));

@@ -14,6 +14,11 @@ namespace ep {
 constexpr int kDesignDpi = 96;
 constexpr int kLeastDpi = 96;
 constexpr int kMostDpi = 480;
+// A form designed in twips has 15 of them to a pixel at that DPI.
+constexpr int kDesignTwipsPerPixel = 1440 / kDesignDpi;
+// A whole-twip figure of such a form in its 96-DPI pixels: the pixel that holds it, counted
+// from 0 towards the figure's sign (as twipsToPixels has it at 15 twips a pixel).
+constexpr int designPixelsOfTwips(int twips) { return twips / kDesignTwipsPerPixel; }
 
 class Scale {
   public:
@@ -33,6 +38,9 @@ class Scale {
     constexpr Rect rect(const Rect& r) const {
         return Rect{px(r.left), px(r.top), px(r.right), px(r.bottom)};
     }
+    // The em height in pixels of a font of this many points (72 to the inch) at this DPI:
+    // the nearest integer, halves to even. Taken from the points, not from the 96-DPI height.
+    int fontPixels(double points) const;
     constexpr bool operator==(const Scale&) const = default;
 
   private:
@@ -44,6 +52,13 @@ class Scale {
 // (before Windows 8.1), the screen's own LOGPIXELSX.
 Scale scaleOfMonitorAt(Point pixel);
 Scale scaleOfPrimaryMonitor();
+
+// The outer rectangle of a window whose client area is `client`, with the frame the system
+// draws at the scale's DPI; before Windows 10 1607 the frame at the system DPI.
+Rect windowRectAround(const Rect& client, std::uint32_t style, std::uint32_t exStyle,
+                      const Scale& scale);
+// A system metric (SM_CXICON ...) at the scale's DPI; before Windows 10 1607 at the system DPI.
+int systemMetricAt(int index, const Scale& scale);
 
 // Asks for per-monitor awareness where the manifest's was not honoured, with the newest call
 // the system has: the v2 context, then per-monitor awareness, then system awareness.

@@ -362,7 +362,18 @@ void Form::createWindow() {
     int x = toPixelsX(left_), y = toPixelsY(top_);
     int width = toPixelsX(width_), height = toPixelsY(height_);
     std::uint32_t style = design_.style & ~WS_VISIBLE;
-    if (design_.clientSize) {
+    if (design_.scaledToMonitor) {
+        layoutScale_ = design_.centreOnScreen ? scaleOfPrimaryMonitor() : scaleOfMonitorAt({x, y});
+        const Rect size{0, 0, layoutScale_.px(designPixelsOfTwips(static_cast<int>(width_))),
+                        layoutScale_.px(designPixelsOfTwips(static_cast<int>(height_)))};
+        const Rect frame = design_.clientSize
+                               ? windowRectAround(size, style, design_.exStyle, layoutScale_)
+                               : size;
+        width = frame.right - frame.left;
+        height = frame.bottom - frame.top;
+        width_ = width * Screen::TwipsPerPixelX();
+        height_ = height * Screen::TwipsPerPixelY();
+    } else if (design_.clientSize) {
         Rect frame{0, 0, width, height};
         os().AdjustWindowRectEx(&frame, style, false, design_.exStyle);
         width = frame.right - frame.left;
@@ -412,6 +423,18 @@ void Form::placeWindow() {
     if (!hwnd_) return;
     os().SetWindowPos(hwnd_, 0, toPixelsX(left_), toPixelsY(top_), toPixelsX(width_),
                       toPixelsY(height_), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::placeWindowAt(const Rect& screenPixels) {
+    left_ = screenPixels.left * Screen::TwipsPerPixelX();
+    top_ = screenPixels.top * Screen::TwipsPerPixelY();
+    width_ = (screenPixels.right - screenPixels.left) * Screen::TwipsPerPixelX();
+    height_ = (screenPixels.bottom - screenPixels.top) * Screen::TwipsPerPixelY();
+    if (!hwnd_) return;
+    os().SetWindowPos(hwnd_, 0, screenPixels.left, screenPixels.top,
+                      screenPixels.right - screenPixels.left,
+                      screenPixels.bottom - screenPixels.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    resizeImage();
 }
 
 void Form::setLeft(double twips) {

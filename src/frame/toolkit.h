@@ -218,6 +218,10 @@ struct FormDesign {
     double left = 0, top = 0, width = 0, height = 0;
     bool clientSize = false;     // width and height give the client area
     bool centreOnScreen = false; // start position: centred on the primary screen
+    // Laid out at the scale of the monitor it opens on (the primary, for a form centred on the
+    // screen): width and height are its 96-DPI figures, 15 twips a pixel, mapped through that
+    // scale, with the frame for that DPI. layoutScale() tells the scale to its controls.
+    bool scaledToMonitor = false;
     bool ownedByApplication = false; // owned by the hidden application window: no taskbar button
     bool noActivate = false;     // presses do not activate it
     ColorRef backColor = RGB(212, 208, 200);
@@ -294,6 +298,8 @@ class Form {
     // form that lays itself out anew at every showing (the panel) does nothing: the suggested
     // rectangle would pull a parked panel onto a screen.
     virtual void onDpiChanged(int dpi, const Rect& suggested) { (void)dpi, (void)suggested; }
+    // Moves and sizes the window to a rectangle of screen pixels.
+    void placeWindowAt(const Rect& screenPixels);
     // Makes a native child window at twip coordinates of the client area.
     Hwnd createChild(const wchar_t* className, const wchar_t* text, std::uint32_t style,
                      double left, double top, double width, double height, int id);

@@ -1,5 +1,6 @@
 // The About window: the program's name, version and copyright over an etched rule, with one
-// OK button. It is loaded afresh for each opening and shown modally above all windows.
+// OK button. It is loaded afresh for each opening and shown modally above all windows. It is
+// laid out at the scale of the monitor it opens on, and again when that scale changes.
 #pragma once
 
 #include "frame/toolkit.h"
@@ -24,6 +25,24 @@ class OwnedGdiObject {
     Hgdiobj object_ = 0;
 };
 
+// An icon loaded for its owner's keeping, destroyed with it.
+class OwnedIcon {
+  public:
+    OwnedIcon() = default;
+    explicit OwnedIcon(Hicon icon) : icon_(icon) {}
+    OwnedIcon(OwnedIcon&& other) noexcept : icon_(other.icon_) { other.icon_ = 0; }
+    OwnedIcon& operator=(OwnedIcon&& other) noexcept;
+    OwnedIcon(const OwnedIcon&) = delete;
+    OwnedIcon& operator=(const OwnedIcon&) = delete;
+    ~OwnedIcon() { reset(); }
+
+    Hicon get() const { return icon_; }
+    void reset();
+
+  private:
+    Hicon icon_ = 0;
+};
+
 class frm_Version : public Form {
   public:
     frm_Version();
@@ -43,8 +62,14 @@ class frm_Version : public Form {
     Hwnd initialFocus() const override { return Command1; }
     void onCommand(int id, int code) override;
     void onPaint(Hdc dc) override;
+    void onDpiChanged(int dpi, const Rect& suggested) override;
 
   private:
+    // Places the controls, and makes the fonts and icons, at the form's layout scale.
+    void layOut();
+    OwnedIcon smallIcon_; // the window's, at the sizes the system asks at that scale
+    OwnedIcon bigIcon_;
+    OwnedIcon imageIcon_; // Image1's
     OwnedGdiObject dialogFont_;
     OwnedGdiObject label2Font_;
     OwnedGdiObject label3Font_;

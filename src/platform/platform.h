@@ -110,6 +110,7 @@ constexpr std::uint32_t WM_ERASEBKGND = 0x0014;
 constexpr std::uint32_t WM_ACTIVATE = 0x0006;
 constexpr std::uint32_t WM_SETFONT = 0x0030;
 constexpr std::uint32_t WM_MOUSEACTIVATE = 0x0021;
+constexpr std::uint32_t WM_SETICON = 0x0080;
 constexpr std::uint32_t WM_KEYDOWN = 0x0100;
 constexpr std::uint32_t WM_KEYUP = 0x0101;
 constexpr std::uint32_t WM_CHAR = 0x0102;
@@ -192,6 +193,10 @@ constexpr std::uint32_t SS_ICON = 0x0003;
 constexpr std::uint32_t SS_NOPREFIX = 0x0080;
 constexpr std::uint32_t STM_SETICON = 0x0170;
 
+// WM_SETICON.
+constexpr std::uintptr_t ICON_SMALL = 0;
+constexpr std::uintptr_t ICON_BIG = 1;
+
 // GetWindowLongA.
 constexpr int GWL_STYLE = -16;
 constexpr int GWL_EXSTYLE = -20;
@@ -223,6 +228,10 @@ constexpr std::uint32_t SWP_NOOWNERZORDER = 0x0200;
 // GetSystemMetrics.
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CXICON = 11;
+constexpr int SM_CYICON = 12;
+constexpr int SM_CXSMICON = 49;
+constexpr int SM_CYSMICON = 50;
 constexpr int SM_XVIRTUALSCREEN = 76;
 constexpr int SM_YVIRTUALSCREEN = 77;
 constexpr int SM_CXVIRTUALSCREEN = 78;
@@ -427,6 +436,11 @@ class Platform {
                             std::uint32_t type) = 0;
     virtual bool MessageBeep(std::uint32_t type) = 0;
     virtual Hicon LoadIconW(int resourceId) = 0; // from the program's own module
+    // LoadImageW of a resource of the program's own module. An icon loaded so is not shared:
+    // its owner destroys it with DestroyIcon.
+    virtual Handle LoadImageW(int resourceId, std::uint32_t type, int cx, int cy,
+                              std::uint32_t flags) = 0;
+    virtual bool DestroyIcon(Hicon icon) = 0;
     virtual Hbrush GetSysColorBrush(int index) = 0;
     virtual ColorRef GetSysColor(int index) = 0;
 
@@ -441,6 +455,15 @@ class Platform {
     // shcore, Windows 8.1 on; E_NOTIMPL where missing.
     virtual std::int32_t GetDpiForMonitor(Hmonitor monitor, int dpiType, std::uint32_t* dpiX,
                                           std::uint32_t* dpiY) = 0;
+    // Windows 10 1607 on; false where missing.
+    virtual bool AdjustWindowRectExForDpi(Rect* rect, std::uint32_t style, bool menu,
+                                          std::uint32_t exStyle, std::uint32_t dpi) = 0;
+    // Windows 10 1607 on; 0 where missing.
+    virtual int GetSystemMetricsForDpi(int index, std::uint32_t dpi) = 0;
+    // comctl32 6, Windows Vista on: an icon of the program's own module at cx x cy, scaled
+    // down from a larger image where it has none of that size; E_NOTIMPL where missing. The
+    // icon is not shared: its owner destroys it with DestroyIcon.
+    virtual std::int32_t LoadIconWithScaleDown(int resourceId, int cx, int cy, Hicon* icon) = 0;
 
     // ---- dwmapi, Windows Vista on; E_NOTIMPL where missing. It fails where desktop composition
     // is off (Vista and 7 with the basic theme).

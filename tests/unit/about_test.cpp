@@ -1,5 +1,6 @@
 // The About window on the simulated desktop: its design as a person sees it, every way of
-// closing it, a fresh window at each opening, and no font or brush left behind.
+// closing it, a fresh window at each opening, no font, brush or icon left behind, and its
+// layout at the scale of its monitor.
 #include "frame/text.h"
 #include "frame/toolkit.h"
 #include "menu/frm_menu.h"
@@ -54,6 +55,55 @@ void expectRect(const Rect& actual, int left, int top, int width, int height) {
     EXPECT_EQ(actual.top, top);
     EXPECT_EQ(actual.right - actual.left, width);
     EXPECT_EQ(actual.bottom - actual.top, height);
+}
+
+Point clientSize(sim::Desktop& desk, Hwnd hwnd) {
+    Rect client;
+    desk.GetClientRect(hwnd, &client);
+    return Point{client.right, client.bottom};
+}
+
+// The screen pixel of the client area's top-left corner: the frame is as wide at the sides
+// and the bottom.
+Point clientOrigin(sim::Desktop& desk, Hwnd hwnd) {
+    const Rect outer = desk.windowRect(hwnd);
+    const Point client = clientSize(desk, hwnd);
+    const int border = (outer.right - outer.left - client.x) / 2;
+    return Point{outer.left + border, outer.bottom - border - client.y};
+}
+
+// What a person sees of the window laid out at 144 DPI: each 96-DPI figure through
+// S(v) = v * 1.5, halves away from zero; fonts of their point size at 144 DPI.
+void expectAt144(sim::Desktop& desk, frm_Version& about) {
+    const Hwnd hwnd = about.hWnd();
+    EXPECT_EQ(clientSize(desk, hwnd).x, 395);
+    EXPECT_EQ(clientSize(desk, hwnd).y, 113);
+    const Point origin = clientOrigin(desk, hwnd);
+    auto relative = [&](Hwnd control) {
+        const Rect r = desk.windowRect(control);
+        return Rect{r.left - origin.x, r.top - origin.y, r.right - origin.x, r.bottom - origin.y};
+    };
+    expectRect(relative(about.Command1), 308, 12, 79, 35); // (205, 8, 258, 31)
+    expectRect(relative(about.Label3), 84, 18, 218, 29);   // (56, 12, 201, 31)
+    expectRect(relative(about.Image1), 18, 21, 48, 48);    // (12, 14, 44, 46)
+    EXPECT_EQ(desk.iconSize(desk.controlIcon(about.Image1)).x, 48);
+    EXPECT_EQ(desk.iconSize(desk.controlIcon(about.Image1)).y, 48);
+    EXPECT_EQ(desk.iconSize(desk.windowIcon(hwnd, ICON_SMALL)).x, 24);
+    EXPECT_EQ(desk.iconSize(desk.windowIcon(hwnd, ICON_BIG)).x, 48);
+    // 8, 9.75 and 11.25 points: 16, 19.5 and 22.5 pixels, halves to even.
+    EXPECT_EQ(desk.fontHeight(desk.windowFont(about.Command1)), -16);
+    EXPECT_EQ(desk.fontHeight(desk.windowFont(about.Label1)), -16);
+    EXPECT_EQ(desk.fontHeight(desk.windowFont(about.Label2)), -20);
+    EXPECT_EQ(desk.fontHeight(desk.windowFont(about.Label3)), -22);
+    // The rule's rows 58 and 59 become 87 to 88 white and 89 the line's colour.
+    desk.UpdateWindow(hwnd);
+    for (int x : {0, 197, 394}) {
+        EXPECT_EQ(desk.windowPixel(hwnd, x, 87), 0xFFFFFFu) << x;
+        EXPECT_EQ(desk.windowPixel(hwnd, x, 88), 0xFFFFFFu) << x;
+        EXPECT_EQ(desk.windowPixel(hwnd, x, 89), 0x000000u) << x;
+    }
+    EXPECT_NE(desk.windowPixel(hwnd, 197, 86), 0xFFFFFFu);
+    EXPECT_NE(desk.windowPixel(hwnd, 197, 90), 0x000000u);
 }
 
 TEST_F(AboutTest, LooksAsDesigned) {
@@ -201,6 +251,74 @@ TEST_F(AboutTest, ClosingHandsTheFocusToTheUppermostOrdinaryWindow) {
     form<Form1>();
     openAbout([&](frm_Version&) { desk.pressKey(VK_RETURN); });
     EXPECT_EQ(desk.foreground(), upper);
+}
+
+// The window opens at the primary monitor's scale, whatever the system DPI, and the same
+// where Windows 7 knows only the system DPI and no frame or metric for another one.
+TEST_F(AboutTest, LaidOutAtThePrimaryMonitorsScale) {
+    struct Case {
+        const char* what;
+        std::function<void(sim::Desktop&)> set;
+    };
+    const Case cases[] = {
+        {"the primary at 144 DPI, the system at 96",
+         [](sim::Desktop& d) { d.setMonitorDpi(0, 144); }},
+        {"Windows 7 at 144 DPI",
+         [](sim::Desktop& d) {
+             d.setDpi(144);
+             d.setDpiFunctionsMissing(true);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.set(desk);
+        openAbout([&](frm_Version& about) {
+            expectAt144(desk, about);
+            const Rect outer = desk.windowRect(about.hWnd());
+            EXPECT_LE(std::abs(outer.left + outer.right - 1280), 1);
+            EXPECT_LE(std::abs(outer.top + outer.bottom - 1024), 1);
+            desk.pressKey(VK_ESCAPE);
+        });
+        collectUnloadedForms();
+        EXPECT_EQ(desk.liveIcons(), 0) << "the icons go with the window";
+        EXPECT_TRUE(desk.gdiErrors().empty());
+        resetToolkit();
+        desk.setDpi(96);
+        desk.setDpiFunctionsMissing(false);
+    }
+}
+
+// The user changes the primary monitor's scale while the window is open: it takes the
+// rectangle the system suggests and lays out its controls, fonts, icons and rule again, and
+// back, without a font or icon left over.
+TEST_F(AboutTest, LaidOutAgainWhenItsMonitorsScaleChanges) {
+    openAbout([&](frm_Version& about) {
+        const Hwnd hwnd = about.hWnd();
+        const Rect before = desk.windowRect(hwnd);
+        const int gdiBefore = desk.liveGdiObjects();
+        const int iconsBefore = desk.liveIcons();
+
+        desk.setMonitorDpi(0, 144);
+        expectAt144(desk, about);
+        EXPECT_EQ(desk.windowRect(hwnd).left, before.left) << "the suggested place";
+        EXPECT_EQ(desk.windowRect(hwnd).top, before.top);
+        EXPECT_EQ(desk.liveGdiObjects(), gdiBefore);
+        EXPECT_EQ(desk.liveIcons(), iconsBefore);
+
+        desk.setMonitorDpi(0, 96);
+        EXPECT_EQ(clientSize(desk, hwnd).x, 263);
+        EXPECT_EQ(clientSize(desk, hwnd).y, 75);
+        const Point origin = clientOrigin(desk, hwnd);
+        expectRect(relative(about.Command1, origin), 205, 8, 53, 23);
+        expectRect(relative(about.Image1, origin), 12, 14, 32, 32);
+        EXPECT_EQ(desk.iconSize(desk.controlIcon(about.Image1)).x, 32);
+        EXPECT_EQ(desk.fontHeight(desk.windowFont(about.Label3)), -15);
+        EXPECT_EQ(desk.liveGdiObjects(), gdiBefore);
+        desk.pressKey(VK_ESCAPE);
+    });
+    collectUnloadedForms();
+    EXPECT_EQ(desk.liveIcons(), 0);
+    EXPECT_TRUE(desk.gdiErrors().empty());
 }
 
 } // namespace

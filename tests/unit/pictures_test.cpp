@@ -8,14 +8,17 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace ep {
 namespace {
@@ -264,24 +267,36 @@ TEST_F(PicturesTest, PicturesAreFreedWithTheirOwner) {
     EXPECT_EQ(desk.liveGdiObjects(), before);
 }
 
-// The icon: its text art turned into an .ico by the build's own script, read back here.
+// The icon: its text art and the sizes drawn from the picture's geometry, turned into an .ico
+// by the build's own script and read back here.
 class IconTest : public ::testing::Test {
   protected:
     const std::filesystem::path source =
         std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+    const std::string script = "python3 '" + (source / "tools/make_icon.py").string() + "' '" +
+                               (source / "src/resources/edgepad_icon.txt").string() + "' ";
 
     struct Art {
         std::map<char, std::uint32_t> palette; // 0x00RRGGBB
         std::set<char> transparent;
-        std::vector<std::string> rows;
+        std::map<int, std::vector<std::string>> images; // by size: consecutive rows make one
     };
     Art readArt() {
         Art art;
         std::ifstream in(source / "src/resources/edgepad_icon.txt");
+        std::vector<std::string> rows;
+        auto endImage = [&] {
+            if (!rows.empty()) art.images[int(rows.size())] = rows;
+            rows.clear();
+        };
         std::string line;
         while (std::getline(in, line)) {
-            if (line.empty() || line[0] == '#') continue;
+            if (line.empty() || line[0] == '#') {
+                endImage();
+                continue;
+            }
             if (line.rfind("= ", 0) == 0) {
+                endImage();
                 std::istringstream fields(line.substr(2));
                 char key;
                 std::string first;
@@ -295,65 +310,143 @@ class IconTest : public ::testing::Test {
                 }
                 continue;
             }
-            art.rows.push_back(line);
+            rows.push_back(line);
         }
+        endImage();
         return art;
+    }
+
+    std::vector<unsigned char> makeIcon() {
+        const std::filesystem::path ico =
+            std::filesystem::temp_directory_path() /
+            ("edgepad_icon_test_" + std::to_string(::getpid()) + ".ico");
+        EXPECT_EQ(std::system((script + "'" + ico.string() + "'").c_str()), 0);
+        std::ifstream in(ico, std::ios::binary);
+        std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                         std::istreambuf_iterator<char>());
+        std::filesystem::remove(ico);
+        return bytes;
     }
 };
 
-TEST_F(IconTest, MakeIconWritesThe256ColourIconOfTheArt) {
+TEST_F(IconTest, MakeIconWritesEverySizeOfTheArtAndDrawsTheOthersInItsColours) {
     const Art art = readArt();
-    ASSERT_EQ(art.rows.size(), 32u);
-    for (const std::string& row : art.rows)
-        ASSERT_EQ(row.size(), 32u);
+    ASSERT_EQ(art.images.count(32), 1u);
+    for (const auto& [size, rows] : art.images)
+        for (const std::string& row : rows)
+            ASSERT_EQ(row.size(), std::size_t(size));
 
-    const std::filesystem::path ico = std::filesystem::temp_directory_path() /
-                                      ("edgepad_icon_test_" + std::to_string(::getpid()) + ".ico");
-    const std::string command = "python3 '" + (source / "tools/make_icon.py").string() + "' '" +
-                                (source / "src/resources/edgepad_icon.txt").string() + "' '" +
-                                ico.string() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    std::ifstream in(ico, std::ios::binary);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
-                                           std::istreambuf_iterator<char>());
-    std::filesystem::remove(ico);
+    const std::vector<unsigned char> bytes = makeIcon();
     auto u16 = [&](std::size_t at) { return unsigned(bytes.at(at) | bytes.at(at + 1) << 8); };
     auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
+    auto be32 = [&](std::size_t at) {
+        return unsigned(bytes.at(at) << 24 | bytes.at(at + 1) << 16 | bytes.at(at + 2) << 8 |
+                        bytes.at(at + 3));
+    };
 
-    // One image, 32 x 32, 8 bits per pixel with a full colour table.
-    ASSERT_GE(bytes.size(), 22u);
+    // Every size Windows asks for at 100-200 %, smallest first, the images one after another.
+    const int sizes[] = {16, 20, 24, 32, 40, 48, 64, 256};
+    ASSERT_GE(bytes.size(), 6u + 16 * 8);
+    EXPECT_EQ(u16(0), 0u);
     EXPECT_EQ(u16(2), 1u);
-    EXPECT_EQ(u16(4), 1u);
-    EXPECT_EQ(bytes[6], 32);
-    EXPECT_EQ(bytes[7], 32);
-    EXPECT_EQ(u16(12), 8u);
-    const std::size_t image = u32(18);
-    ASSERT_EQ(image + u32(14), bytes.size());
-    EXPECT_EQ(u32(image + 4), 32u);
-    EXPECT_EQ(u32(image + 8), 64u); // colour bitmap and mask together
-    EXPECT_EQ(u16(image + 14), 8u);
-    const std::size_t colours = image + 40, xorBits = colours + 256 * 4,
-                      andBits = xorBits + 32 * 32;
-    ASSERT_EQ(andBits + 32 * 4, bytes.size());
+    ASSERT_EQ(u16(4), 8u);
+    std::size_t next = 6 + 16 * 8;
+    for (int i = 0; i < 8; ++i) {
+        const std::size_t entry = 6 + 16 * i;
+        const int size = sizes[i];
+        SCOPED_TRACE(size);
+        EXPECT_EQ(bytes[entry], size % 256);
+        EXPECT_EQ(bytes[entry + 1], size % 256);
+        EXPECT_EQ(u16(entry + 4), 1u);
+        EXPECT_EQ(u16(entry + 6), 32u);
+        const std::size_t image = u32(entry + 12), length = u32(entry + 8);
+        ASSERT_EQ(image, next);
+        ASSERT_LE(image + length, bytes.size());
+        next = image + length;
 
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x) {
-            const int stored = 31 - y; // bottom-up
-            const bool masked = bytes[andBits + stored * 4 + x / 8] & (0x80 >> (x % 8));
-            const char key = art.rows[y][x];
-            EXPECT_EQ(masked, art.transparent.count(key) == 1) << x << ", " << y;
-            if (masked) continue;
-            const std::size_t entry = colours + 4 * bytes[xorBits + stored * 32 + x];
-            const std::uint32_t rgb = bytes[entry + 2] << 16 | bytes[entry + 1] << 8 | bytes[entry];
-            EXPECT_EQ(rgb, art.palette.at(key)) << x << ", " << y;
+        if (size == 256) {
+            // A palette PNG, which Windows Vista and later read, of the art's colours only.
+            ASSERT_EQ(std::string(bytes.begin() + image, bytes.begin() + image + 8),
+                      "\x89PNG\r\n\x1a\n");
+            EXPECT_EQ(be32(image + 16), 256u);
+            EXPECT_EQ(be32(image + 20), 256u);
+            const std::size_t plte = image + 8 + 12 + 13;
+            ASSERT_EQ(std::string(bytes.begin() + plte + 4, bytes.begin() + plte + 8), "PLTE");
+            for (std::size_t c = 0; c < be32(plte); c += 3) {
+                const std::uint32_t rgb =
+                    bytes[plte + 8 + c] << 16 | bytes[plte + 9 + c] << 8 | bytes[plte + 10 + c];
+                EXPECT_TRUE(std::any_of(art.palette.begin(), art.palette.end(),
+                                        [&](const auto& key) { return key.second == rgb; }))
+                    << std::hex << rgb;
+            }
+            continue;
         }
+        // A 32-bit BGRA bitmap, stored bottom-up, and its AND mask.
+        EXPECT_EQ(u32(image), 40u);
+        EXPECT_EQ(u32(image + 4), unsigned(size));
+        EXPECT_EQ(u32(image + 8), 2u * size); // colour bitmap and mask together
+        EXPECT_EQ(u16(image + 14), 32u);
+        const std::size_t maskStride = (size + 31) / 32 * 4, colours = image + 40,
+                          mask = colours + 4 * size * size;
+        ASSERT_EQ(mask + maskStride * size, next);
+
+        std::set<std::uint32_t> seen;
+        auto pixel = [&](int x, int y) -> std::uint32_t { // 0xFF000000 where transparent
+            const std::size_t stored = size - 1 - y;
+            const bool masked = bytes[mask + stored * maskStride + x / 8] & (0x80 >> (x % 8));
+            const std::size_t bgra = colours + 4 * (stored * size + x);
+            EXPECT_EQ(bytes[bgra + 3], masked ? 0 : 255) << x << ", " << y;
+            return masked
+                       ? 0xFF000000u
+                       : std::uint32_t(bytes[bgra + 2] << 16 | bytes[bgra + 1] << 8 | bytes[bgra]);
+        };
+        const auto drawnAs = art.images.find(size);
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                const std::uint32_t colour = pixel(x, y);
+                seen.insert(colour);
+                if (drawnAs == art.images.end()) continue;
+                const char key = drawnAs->second[y][x];
+                EXPECT_EQ(colour, art.transparent.count(key) ? 0xFF000000u : art.palette.at(key))
+                    << x << ", " << y;
+            }
+        // Drawn at its size, not resampled: no colour the art lacks, and the picture's corners.
+        for (std::uint32_t colour : seen)
+            EXPECT_TRUE(colour == 0xFF000000u ||
+                        std::any_of(art.palette.begin(), art.palette.end(),
+                                    [&](const auto& key) { return key.second == colour; }))
+                << std::hex << colour;
+        EXPECT_EQ(pixel(0, 0), kWhite);
+        EXPECT_EQ(pixel(size - 1, size - 1), kDarkGrey);
+        EXPECT_EQ(pixel(size - 1, 0), 0xFF000000u);
+        EXPECT_EQ(pixel(0, size - 1), 0xFF000000u);
+        EXPECT_EQ(seen.count(kBlack), 1u);
+        EXPECT_EQ(seen.count(kOutline), 1u);
+        EXPECT_TRUE(std::any_of(kBlues.begin(), kBlues.end(),
+                                [&](std::uint32_t blue) { return seen.count(blue) == 1; }));
+    }
+    EXPECT_EQ(next, bytes.size());
+}
+
+// The sizes drawn from the geometry are the 32-pixel picture at other sizes: drawn at 32,
+// the geometry gives the art.
+TEST_F(IconTest, TheGeometryDrawnAt32PixelsIsTheArt) {
+    const Art art = readArt();
+    FILE* drawn = ::popen((script + "--text 32").c_str(), "r");
+    ASSERT_NE(drawn, nullptr);
+    std::vector<std::string> rows;
+    char line[300];
+    while (std::fgets(line, sizeof line, drawn))
+        rows.emplace_back(line, std::strcspn(line, "\n"));
+    EXPECT_EQ(::pclose(drawn), 0);
+    EXPECT_EQ(rows, art.images.at(32));
 }
 
 TEST_F(IconTest, ThreeRaisedButtonsSteppingDownToTheRight) {
     const Art art = readArt();
-    ASSERT_EQ(art.rows.size(), 32u);
+    ASSERT_EQ(art.images.count(32), 1u);
     auto at = [&](int x, int y) {
-        const char key = art.rows[y][x];
+        const char key = art.images.at(32)[y][x];
         return art.transparent.count(key) ? 0xFF000000u : art.palette.at(key);
     };
     // Each button's top-left corner is white, and each later one lies over the one before.

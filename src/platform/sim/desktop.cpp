@@ -144,12 +144,14 @@ bool Desktop::State::isAncestor(Hwnd ancestor, Hwnd hwnd) const {
     return false;
 }
 
-Insets Desktop::State::frame(std::uint32_t style, std::uint32_t exStyle) const {
-    // A simple fixed frame: 3 px border, 20 px caption.
+Insets Desktop::State::frame(std::uint32_t style, std::uint32_t exStyle, int dpi) const {
+    // A simple fixed frame: 3 px border, 20 px caption at 96 DPI, each scaled with the DPI as
+    // MulDiv does it.
+    const auto scaled = [dpi](int v) { return (v * dpi + 48) / 96; };
     Insets in;
     if ((style & (WS_BORDER | WS_DLGFRAME | WS_THICKFRAME)) || (exStyle & WS_EX_DLGMODALFRAME))
-        in = {3, 3, 3, 3};
-    if ((style & WS_CAPTION) == WS_CAPTION) in.top += 20;
+        in = {scaled(3), scaled(3), scaled(3), scaled(3)};
+    if ((style & WS_CAPTION) == WS_CAPTION) in.top += scaled(20);
     return in;
 }
 
@@ -163,12 +165,12 @@ Rect Desktop::State::screenRect(const Window& w) const {
 
 Point Desktop::State::clientOrigin(const Window& w) const {
     Rect r = screenRect(w);
-    Insets in = frame(w.style, w.exStyle);
+    Insets in = frame(w.style, w.exStyle, w.dpi);
     return {r.left + in.left, r.top + in.top};
 }
 
 Rect Desktop::State::clientRect(const Window& w) const {
-    Insets in = frame(w.style, w.exStyle);
+    Insets in = frame(w.style, w.exStyle, w.dpi);
     return {0, 0, std::max(0, w.rect.right - w.rect.left - in.left - in.right),
             std::max(0, w.rect.bottom - w.rect.top - in.top - in.bottom)};
 }
@@ -372,6 +374,10 @@ std::intptr_t Desktop::State::defProc(Hwnd hwnd, std::uint32_t msg, std::uintptr
         return 0;
     case WM_CTLCOLORSTATIC:
         return sysBrush(COLOR_BTNFACE);
+    case WM_SETICON: {
+        Hicon& slot = wParam == ICON_SMALL ? w->smallIcon : w->bigIcon;
+        return std::exchange(slot, Hicon(lParam));
+    }
     case WM_SETTEXT_:
         w->title = lParam ? toAnsi(reinterpret_cast<const wchar_t*>(lParam)) : std::string();
         return 1;
@@ -783,7 +789,31 @@ void Desktop::setDpi(int dpi) {
 
 void Desktop::setSystemDpi(int dpi) { s_->systemDpi = dpi; }
 
-void Desktop::setMonitorDpi(int index, int dpi) { s_->monitorDpi.at(std::size_t(index)) = dpi; }
+// The user changes the scale of one monitor: each of the program's top-level windows on it
+// is told with WM_DPICHANGED, its frame already drawn at the new DPI, and suggested a
+// rectangle at the same place whose client area is scaled with the DPI.
+void Desktop::setMonitorDpi(int index, int dpi) {
+    s_->monitorDpi.at(std::size_t(index)) = dpi;
+    if (!s_->processAware) return;
+    const std::vector<Hwnd> windows = s_->topLevel;
+    for (Hwnd hwnd : windows) {
+        Window* w = s_->find(hwnd);
+        if (!w || w->kind != WindowKind::Program || w->dpi == dpi) continue;
+        const Point centre{(w->rect.left + w->rect.right) / 2, (w->rect.top + w->rect.bottom) / 2};
+        if (s_->monitorIndex(centre, MONITOR_DEFAULTTONEAREST) != index) continue;
+        const Rect client = s_->clientRect(*w);
+        const int oldDpi = w->dpi;
+        const auto scaled = [&](int v) { return (v * dpi + oldDpi / 2) / oldDpi; };
+        w->dpi = dpi;
+        s_->resizeSurface(*w);
+        const Insets in = s_->frame(w->style, w->exStyle, dpi);
+        const Rect suggested{w->rect.left, w->rect.top,
+                             w->rect.left + in.left + scaled(client.right) + in.right,
+                             w->rect.top + in.top + scaled(client.bottom) + in.bottom};
+        s_->send(hwnd, WM_DPICHANGED, makeWParam(std::uintptr_t(dpi), std::uintptr_t(dpi)),
+                 reinterpret_cast<std::intptr_t>(&suggested));
+    }
+}
 
 void Desktop::setProcessAwareAtStart(bool aware) { s_->processAware = aware; }
 bool Desktop::processDpiAware() const { return s_->processAware; }
@@ -824,6 +854,7 @@ Hwnd Desktop::addWindow(const std::string& className, const std::string& title, 
         w->style |= WS_CHILD;
         w->parent = parent;
         w->processId = p->processId;
+        w->dpi = p->dpi;
         Point origin = s_->clientOrigin(*p);
         w->rect = {screenRect.left - origin.x, screenRect.top - origin.y,
                    screenRect.right - origin.x, screenRect.bottom - origin.y};
@@ -832,6 +863,7 @@ Hwnd Desktop::addWindow(const std::string& className, const std::string& title, 
     } else {
         w->processId = s_->nextProcessId++;
         w->rect = screenRect;
+        w->dpi = s_->dpiAt(screenRect);
         s_->windows[hwnd] = std::move(w);
         s_->placeTopLevel(hwnd, exStyle & WS_EX_TOPMOST);
     }
@@ -927,6 +959,38 @@ std::vector<Msg> Desktop::messageLog(Hwnd hwnd) const {
 Rect Desktop::windowRect(Hwnd hwnd) const {
     Window* w = s_->find(hwnd);
     return w ? s_->screenRect(*w) : Rect{};
+}
+
+Hicon Desktop::windowIcon(Hwnd hwnd, std::uintptr_t type) const {
+    Window* w = s_->find(hwnd);
+    return !w ? 0 : type == ICON_SMALL ? w->smallIcon : w->bigIcon;
+}
+
+Hicon Desktop::controlIcon(Hwnd hwnd) const {
+    Window* w = s_->find(hwnd);
+    return w ? Hicon(w->controlIcon) : 0;
+}
+
+Point Desktop::iconSize(Hicon icon) const {
+    auto it = s_->iconObjects.find(icon);
+    return it == s_->iconObjects.end() ? Point{} : Point{it->second.width, it->second.height};
+}
+
+int Desktop::liveIcons() const {
+    int n = 0;
+    for (const auto& [icon, model] : s_->iconObjects)
+        n += !model.shared;
+    return n;
+}
+
+Hfont Desktop::windowFont(Hwnd hwnd) const {
+    Window* w = s_->find(hwnd);
+    return w ? Hfont(w->font) : 0;
+}
+
+int Desktop::fontHeight(Hfont font) const {
+    const GdiObject* f = s_->gdiObject(font, GdiKind::Font);
+    return f ? f->fontHeight : 0;
 }
 
 std::string Desktop::windowTitle(Hwnd hwnd) const {
@@ -1136,6 +1200,7 @@ Hwnd Desktop::CreateWindowExW(std::uint32_t exStyle, const wchar_t* className,
     w->exStyle = exStyle;
     w->rect = {x, y, x + width, y + height};
     w->processId = ownProcessId;
+    w->dpi = child ? p->dpi : s_->dpiAt(w->rect);
     if (child) {
         w->parent = parent;
         w->id = menuOrId;

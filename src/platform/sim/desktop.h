@@ -100,7 +100,12 @@ class Desktop : public Platform {
     void setTwipsPerPixel(int twips); // the system and every monitor: 15 -> 96, 12 -> 120 dpi
     void setDpi(int dpi);             // the system and every monitor, now and added later
     void setSystemDpi(int dpi);       // the system only
-    void setMonitorDpi(int index, int dpi); // 0 is the primary
+    // 0 is the primary. While the program runs this is the user changing that monitor's
+    // scale: the program's top-level windows on it get WM_DPICHANGED, their frames drawn at
+    // the new DPI and a rectangle suggested at the same place with the client area scaled.
+    // Other programs' windows, and windows made before a setDpi, keep the frames they were
+    // made with.
+    void setMonitorDpi(int index, int dpi);
     void setProcessAwareAtStart(bool aware); // false: the manifest was not honoured
     bool processDpiAware() const;
     void setDpiFunctionsMissing(bool missing); // as on Windows 7
@@ -148,6 +153,12 @@ class Desktop : public Platform {
     std::uint32_t windowExStyle(Hwnd hwnd) const;
     bool windowVisible(Hwnd hwnd) const; // WS_VISIBLE on it and on every ancestor
     bool windowIconic(Hwnd hwnd) const;
+    Hicon windowIcon(Hwnd hwnd, std::uintptr_t type) const; // WM_SETICON's, ICON_SMALL or ICON_BIG
+    Hicon controlIcon(Hwnd hwnd) const;                     // a static's STM_SETICON
+    Point iconSize(Hicon icon) const;                       // (0, 0) for no live icon
+    int liveIcons() const; // icons loaded for the program's own keeping, not destroyed yet
+    Hfont windowFont(Hwnd hwnd) const; // WM_SETFONT's
+    int fontHeight(Hfont font) const;  // as CreateFontW was given it
 
     // ---- cursor and input, as a person does it; each press dispatches what it causes
     void setCursor(int x, int y);
@@ -196,7 +207,8 @@ class Desktop : public Platform {
     int liveGdiObjects() const;
     int doubleDeletes() const; // DeleteObject/DeleteDC of a dead handle
     // Every misuse, described: objects deleted twice or while in use, a region deleted while
-    // a window owns it, handles used after deletion or from another desktop.
+    // a window owns it, handles used after deletion or from another desktop; and icons
+    // destroyed while a window shows them, shared ones or dead ones.
     std::vector<std::string> gdiErrors() const;
     bool windowRegionContains(Hwnd hwnd, int x, int y) const;
     std::vector<Rect> windowRegionRects(Hwnd hwnd) const;
@@ -288,6 +300,10 @@ class Desktop : public Platform {
     int ReleaseDC(Hwnd hwnd, Hdc hdc) override;
     int GetSystemMetrics(int index) override;
     Hmonitor MonitorFromPoint(Point point, std::uint32_t flags) override;
+    bool AdjustWindowRectExForDpi(Rect* rect, std::uint32_t style, bool menu, std::uint32_t exStyle,
+                                  std::uint32_t dpi) override;
+    int GetSystemMetricsForDpi(int index, std::uint32_t dpi) override;
+    std::int32_t LoadIconWithScaleDown(int resourceId, int cx, int cy, Hicon* icon) override;
     bool IsProcessDPIAware() override;
     bool SetProcessDpiAwarenessContext(std::intptr_t context) override;
     std::int32_t SetProcessDpiAwareness(int value) override;
@@ -303,6 +319,9 @@ class Desktop : public Platform {
                     std::uint32_t type) override;
     bool MessageBeep(std::uint32_t type) override;
     Hicon LoadIconW(int resourceId) override;
+    Handle LoadImageW(int resourceId, std::uint32_t type, int cx, int cy,
+                      std::uint32_t flags) override;
+    bool DestroyIcon(Hicon icon) override;
     Hbrush GetSysColorBrush(int index) override;
     ColorRef GetSysColor(int index) override;
 

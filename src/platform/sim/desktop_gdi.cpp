@@ -98,7 +98,7 @@ bool Desktop::State::dcAllows(const GdiObject& dc, int x, int y) const {
         if (!window) return false;
         if (window->region) {
             const GdiObject* region = gdiObject(window->region, GdiKind::Region);
-            Insets in = frame(window->style, window->exStyle);
+            Insets in = frame(window->style, window->exStyle, window->dpi);
             if (!region || !region->region.contains(x + in.left, y + in.top)) return false;
         }
     }
@@ -147,7 +147,7 @@ Hbrush Desktop::State::sysBrush(int index) {
 void Desktop::State::fillWindow(Window& w, std::uint32_t rgb) {
     // As through the window's DC: only inside the window region.
     const GdiObject* region = w.region ? gdiObject(w.region, GdiKind::Region) : nullptr;
-    Insets in = frame(w.style, w.exStyle);
+    Insets in = frame(w.style, w.exStyle, w.dpi);
     for (int y = 0; y < w.surfaceHeight; ++y)
         for (int x = 0; x < w.surfaceWidth; ++x)
             if (!region || region->region.contains(x + in.left, y + in.top))
@@ -673,12 +673,14 @@ Hbrush Desktop::CreateSolidBrush(ColorRef color) {
     return s_->addGdi(std::move(brush));
 }
 
-Hfont Desktop::CreateFontW(int, int, int, int, int, std::uint32_t, std::uint32_t, std::uint32_t,
+Hfont Desktop::CreateFontW(int height, int, int, int, int, std::uint32_t, std::uint32_t,
                            std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                           std::uint32_t, const wchar_t*) {
+                           std::uint32_t, std::uint32_t, const wchar_t* faceName) {
     s_->count("CreateFontW");
     GdiObject font;
     font.kind = GdiKind::Font;
+    font.fontHeight = height;
+    font.faceName = faceName ? faceName : L"";
     return s_->addGdi(std::move(font));
 }
 
@@ -738,9 +740,7 @@ Handle Desktop::LoadImageW(const wchar_t* name, std::uint32_t type, int cx, int 
 bool Desktop::DrawIconEx(Hdc hdc, int, int, Hicon icon, int, int) {
     s_->count("DrawIconEx");
     if (!s_->gdiObject(hdc, GdiKind::Dc)) return false;
-    for (const auto& [id, handle] : s_->icons)
-        if (handle == icon) return true;
-    return false;
+    return s_->iconObjects.count(icon) != 0;
 }
 
 } // namespace ep::sim

@@ -60,7 +60,11 @@ struct Window {
     bool windowMenuOpen = false; // a foreign window after Alt+Space
     bool ignoresClose = false;   // a foreign window that asks first and stays open
     std::uintptr_t controlIcon = 0;
+    Hicon smallIcon = 0, bigIcon = 0; // WM_SETICON
     std::uintptr_t font = 0;
+    // The DPI its frame is drawn at: its monitor's when it was made, or when the program's
+    // window was told of a new one (WM_DPICHANGED).
+    int dpi = 96;
     std::vector<Msg> received; // foreign windows: every message sent or posted
     Rect frameInsets;          // the visible frame lies this far inside rect (DWM)
 };
@@ -77,6 +81,13 @@ struct Insets {
 
 enum class GdiKind { Region, Bitmap, Brush, Font, Dc };
 
+// An icon of the program's module: shared (LoadIconW) or the caller's to destroy.
+struct IconModel {
+    int resourceId = 0;
+    int width = 0, height = 0;
+    bool shared = false;
+};
+
 struct GdiObject {
     GdiKind kind = GdiKind::Region;
     bool stock = false;
@@ -90,6 +101,9 @@ struct GdiObject {
     Hdc selectedInto = 0;
     // brush
     ColorRef color = 0;
+    // font
+    int fontHeight = 0;
+    std::wstring faceName;
     // device context
     bool memoryDc = false;
     bool paintDc = false;
@@ -138,6 +152,11 @@ struct Desktop::State {
     bool dwmUnavailable = false;
     std::uint16_t uiLanguage = 0x0411;
     int monitorIndex(Point point, std::uint32_t flags) const;
+    // The DPI the program sees for a window at this rectangle (its centre's monitor), and
+    // the system DPI it sees: 96 for a process that is not DPI aware.
+    int dpiAt(const Rect& rect) const;
+    int seenSystemDpi() const { return processAware ? systemDpi : 96; }
+    int metric(int index, int dpi) const; // GetSystemMetrics at that DPI
 
     // windows
     std::map<Hwnd, std::unique_ptr<Window>> windows;
@@ -188,7 +207,8 @@ struct Desktop::State {
     Hgdiobj stockBrush = 0;
     Hgdiobj stockFont = 0;
     std::map<int, Hbrush> sysBrushes;
-    std::map<int, Hicon> icons;
+    std::map<int, Hicon> icons;             // the shared ones, by resource
+    std::map<Hicon, IconModel> iconObjects; // every live icon
     std::map<Hmenu, MenuModel> menus;
 
     // kernel
@@ -215,7 +235,7 @@ struct Desktop::State {
     Window* find(Hwnd hwnd) const;
     Window* root(Window* w) const;
     bool isAncestor(Hwnd ancestor, Hwnd hwnd) const; // ancestor == hwnd counts
-    Insets frame(std::uint32_t style, std::uint32_t exStyle) const;
+    Insets frame(std::uint32_t style, std::uint32_t exStyle, int dpi) const;
     Rect screenRect(const Window& w) const;
     Point clientOrigin(const Window& w) const;
     Rect clientRect(const Window& w) const;

@@ -54,7 +54,8 @@ bool Desktop::AdjustWindowRectEx(Rect* rect, std::uint32_t style, bool menu,
                                  std::uint32_t exStyle) {
     s_->count("AdjustWindowRectEx");
     if (!rect) return false;
-    Insets in = s_->frame(style, exStyle);
+    // The frame at the system DPI, whatever the monitor's.
+    Insets in = s_->frame(style, exStyle, s_->seenSystemDpi());
     rect->left -= in.left;
     rect->top -= in.top + (menu ? 20 : 0);
     rect->right += in.right;
@@ -212,11 +213,31 @@ bool Desktop::UpdateWindow(Hwnd hwnd) {
     return true;
 }
 
-int Desktop::GetSystemMetrics(int index) {
-    s_->count("GetSystemMetrics");
-    const Rect& primary = s_->monitors[0];
+namespace {
+
+// The metrics that follow the DPI, at 96 DPI; 0 for the others.
+int metricAt96(int index) {
+    switch (index) {
+    case SM_CXICON:
+    case SM_CYICON:
+        return 32;
+    case SM_CXSMICON:
+    case SM_CYSMICON:
+        return 16;
+    default:
+        return 0;
+    }
+}
+
+int scaledMetric(int index, int dpi) { return (metricAt96(index) * dpi + 48) / 96; }
+
+} // namespace
+
+int Desktop::State::metric(int index, int dpi) const {
+    if (metricAt96(index)) return scaledMetric(index, dpi);
+    const Rect& primary = monitors[0];
     Rect box = primary;
-    for (const Rect& m : s_->monitors) {
+    for (const Rect& m : monitors) {
         box.left = std::min(box.left, m.left);
         box.top = std::min(box.top, m.top);
         box.right = std::max(box.right, m.right);
@@ -241,6 +262,11 @@ int Desktop::GetSystemMetrics(int index) {
     default:
         return 0;
     }
+}
+
+int Desktop::GetSystemMetrics(int index) {
+    s_->count("GetSystemMetrics");
+    return s_->metric(index, s_->seenSystemDpi());
 }
 
 // Monitor handles are the monitor's index plus this, so that 0 stays "none".
@@ -268,6 +294,12 @@ int Desktop::State::monitorIndex(Point point, std::uint32_t flags) const {
         }
     }
     return best;
+}
+
+int Desktop::State::dpiAt(const Rect& rect) const {
+    if (!processAware) return 96;
+    const Point centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    return monitorDpi[std::size_t(monitorIndex(centre, MONITOR_DEFAULTTONEAREST))];
 }
 
 Hmonitor Desktop::MonitorFromPoint(Point point, std::uint32_t flags) {
@@ -320,6 +352,24 @@ std::int32_t Desktop::GetDpiForMonitor(Hmonitor monitor, int dpiType, std::uint3
     return S_OK;
 }
 
+bool Desktop::AdjustWindowRectExForDpi(Rect* rect, std::uint32_t style, bool menu,
+                                       std::uint32_t exStyle, std::uint32_t dpi) {
+    s_->count("AdjustWindowRectExForDpi");
+    if (s_->dpiFunctionsMissing || !rect || dpi == 0) return false;
+    Insets in = s_->frame(style, exStyle, int(dpi));
+    rect->left -= in.left;
+    rect->top -= in.top + (menu ? (20 * int(dpi) + 48) / 96 : 0);
+    rect->right += in.right;
+    rect->bottom += in.bottom;
+    return true;
+}
+
+int Desktop::GetSystemMetricsForDpi(int index, std::uint32_t dpi) {
+    s_->count("GetSystemMetricsForDpi");
+    if (s_->dpiFunctionsMissing || dpi == 0) return 0;
+    return s_->metric(index, int(dpi));
+}
+
 bool Desktop::GetCursorPos(Point* point) {
     s_->count("GetCursorPos");
     if (s_->failCursor || !point) return false;
@@ -366,7 +416,53 @@ Hicon Desktop::LoadIconW(int resourceId) {
     // Icons from the module are shared: the same handle each time, never destroyed.
     auto it = s_->icons.find(resourceId);
     if (it != s_->icons.end()) return it->second;
-    return s_->icons[resourceId] = s_->newHandle();
+    const int size = scaledMetric(SM_CXICON, s_->seenSystemDpi());
+    const Hicon icon = s_->newHandle();
+    s_->iconObjects[icon] = IconModel{resourceId, size, size, true};
+    return s_->icons[resourceId] = icon;
+}
+
+// The module's icon resources have every size, so an icon comes at the size asked; a size of
+// 0 is the resource's first image, 32 x 32.
+Handle Desktop::LoadImageW(int resourceId, std::uint32_t type, int cx, int cy,
+                           std::uint32_t flags) {
+    s_->count("LoadImageW");
+    if (type != IMAGE_ICON || resourceId <= 0 || cx < 0 || cy < 0) return 0;
+    if (flags & LR_DEFAULTSIZE) {
+        if (cx == 0) cx = scaledMetric(SM_CXICON, s_->seenSystemDpi());
+        if (cy == 0) cy = scaledMetric(SM_CYICON, s_->seenSystemDpi());
+    }
+    const Hicon icon = s_->newHandle();
+    s_->iconObjects[icon] = IconModel{resourceId, cx ? cx : 32, cy ? cy : 32, false};
+    return icon;
+}
+
+std::int32_t Desktop::LoadIconWithScaleDown(int resourceId, int cx, int cy, Hicon* icon) {
+    s_->count("LoadIconWithScaleDown");
+    if (!icon) return static_cast<std::int32_t>(0x80004003u); // E_POINTER
+    *icon = 0;
+    if (resourceId <= 0 || cx <= 0 || cy <= 0) return static_cast<std::int32_t>(0x80070057u);
+    *icon = s_->newHandle();
+    s_->iconObjects[*icon] = IconModel{resourceId, cx, cy, false};
+    return S_OK;
+}
+
+bool Desktop::DestroyIcon(Hicon icon) {
+    s_->count("DestroyIcon");
+    auto it = s_->iconObjects.find(icon);
+    if (it == s_->iconObjects.end()) {
+        s_->error("DestroyIcon with a handle that names no live icon");
+        return false;
+    }
+    if (it->second.shared) {
+        s_->error("DestroyIcon of a shared icon");
+        return false;
+    }
+    for (const auto& [hwnd, w] : s_->windows)
+        if (w->smallIcon == icon || w->bigIcon == icon || w->controlIcon == std::uintptr_t(icon))
+            s_->error("DestroyIcon of an icon a window still shows");
+    s_->iconObjects.erase(it);
+    return true;
 }
 
 // ---------------------------------------------------------------- menus

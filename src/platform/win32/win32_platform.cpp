@@ -86,6 +86,9 @@ using SetProcessDpiAwarenessContextFn = BOOL(WINAPI*)(HANDLE);
 using SetProcessDpiAwarenessFn = HRESULT(WINAPI*)(int);
 using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
 using DwmGetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
+using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
+using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
 
 class Win32Platform final : public Platform {
   public:
@@ -281,6 +284,12 @@ class Win32Platform final : public Platform {
     Hicon LoadIconW(int resourceId) override {
         return from(::LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId)));
     }
+    Handle LoadImageW(int resourceId, std::uint32_t type, int cx, int cy,
+                      std::uint32_t flags) override {
+        return from(::LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), type, cx,
+                                 cy, flags));
+    }
+    bool DestroyIcon(Hicon icon) override { return ::DestroyIcon(as<HICON>(icon)); }
     Hbrush GetSysColorBrush(int index) override { return from(::GetSysColorBrush(index)); }
     ColorRef GetSysColor(int index) override { return ::GetSysColor(index); }
 
@@ -306,6 +315,31 @@ class Win32Platform final : public Platform {
         const HRESULT result = call(as<HMONITOR>(monitor), dpiType, &x, &y);
         *dpiX = x;
         *dpiY = y;
+        return result;
+    }
+    bool AdjustWindowRectExForDpi(Rect* rect, std::uint32_t style, bool menu, std::uint32_t exStyle,
+                                  std::uint32_t dpi) override {
+        static const auto call =
+            systemFunction<AdjustWindowRectExForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
+        if (!call) return false;
+        RECT native = toRect(*rect);
+        const bool result = call(&native, style, menu, exStyle, dpi);
+        *rect = fromRect(native);
+        return result;
+    }
+    int GetSystemMetricsForDpi(int index, std::uint32_t dpi) override {
+        static const auto call =
+            systemFunction<GetSystemMetricsForDpiFn>(L"user32.dll", "GetSystemMetricsForDpi");
+        return call ? call(index, dpi) : 0;
+    }
+    std::int32_t LoadIconWithScaleDown(int resourceId, int cx, int cy, Hicon* icon) override {
+        static const auto call =
+            systemFunction<LoadIconWithScaleDownFn>(L"comctl32.dll", "LoadIconWithScaleDown");
+        if (!call) return E_NOTIMPL;
+        HICON native = nullptr;
+        const HRESULT result =
+            call(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), cx, cy, &native);
+        *icon = from(native);
         return result;
     }
 

@@ -2,7 +2,8 @@
 # ctest's entry to the Wine rig.
 #   run-e2e.sh setup            display and prefix up, desktop warmed up
 #   run-e2e.sh scenario NAME    one scenario of the driver against build/windows/edgepad.exe;
-#                               a scenario named screens_* runs on three screens (wine-env.sh)
+#                               a scenario named screens_* runs on three screens, one named
+#                               dpiNNN_* at NNN DPI (wine-env.sh)
 #   run-e2e.sh cleanup          stop our prefixes' wineservers and our Xvfbs
 # A scenario of the 32-bit program ends with status 77, which ctest reports as skipped, on a
 # machine that runs no 32-bit programs; it says why on a line starting with SKIP.
@@ -57,6 +58,11 @@ scenario)
         ep_screens_up
         ep_wine "$driver" warmup </dev/null >"$logs/warmup-screens.log" 2>&1 ||
             cat "$logs/warmup-screens.log"
+    elif [[ "$name" =~ ^dpi([0-9]+)_ ]]; then
+        # Another display scale: the DPI prefix at that scale, the desktop brought up first.
+        ep_dpi_up "${BASH_REMATCH[1]}"
+        ep_wine "$driver" warmup </dev/null >"$logs/warmup-dpi.log" 2>&1 ||
+            cat "$logs/warmup-dpi.log"
     else
         ep_display_up
         ep_prefix_up

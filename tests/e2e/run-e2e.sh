@@ -2,7 +2,8 @@
 # ctest's entry to the Wine rig.
 #   run-e2e.sh setup            display and prefix up, desktop warmed up
 #   run-e2e.sh scenario NAME    one scenario of the driver against build/windows/edgepad.exe;
-#                               a scenario named screens_* runs on three screens (wine-env.sh)
+#                               a scenario named screens_* runs on three screens
+#                               (wine-env.sh), one named english_* under an English locale
 #   run-e2e.sh cleanup          stop our prefixes' wineservers and our Xvfbs
 # A scenario of the 32-bit program ends with status 77, which ctest reports as skipped, on a
 # machine that runs no 32-bit programs; it says why on a line starting with SKIP.
@@ -61,6 +62,9 @@ scenario)
         ep_display_up
         ep_prefix_up
     fi
+    # Wine takes a process's UI language from its Unix locale, and a program the driver starts
+    # inherits the driver's, whatever the Windows environment says: the same prefix serves.
+    [[ "$name" != english_* ]] || export LANG=en_US.UTF-8
     rm -f "$screenshots/$name".bmp "$screenshots/$name".png
     status=0
     EDGEPAD_SCREENSHOTS="$(ep_winpath "$screenshots")" \

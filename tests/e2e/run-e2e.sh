@@ -2,7 +2,8 @@
 # ctest's entry to the Wine rig.
 #   run-e2e.sh setup            display and prefix up, desktop warmed up
 #   run-e2e.sh scenario NAME    one scenario of the driver against build/windows/edgepad.exe;
-#                               a scenario named screens_* runs on three screens
+#                               a scenario named screens_* runs on three screens, one named
+#                               display_* in a virtual desktop whose size it changes
 #                               (wine-env.sh), one named english_* under an English locale
 #   run-e2e.sh cleanup          stop our prefixes' wineservers and our Xvfbs
 # A scenario of the 32-bit program ends with status 77, which ctest reports as skipped, on a
@@ -58,6 +59,10 @@ scenario)
         ep_screens_up
         ep_wine "$driver" warmup </dev/null >"$logs/warmup-screens.log" 2>&1 ||
             cat "$logs/warmup-screens.log"
+    elif [[ "$name" == display_* ]]; then
+        ep_display_change_up
+        ep_wine "$driver" warmup </dev/null >"$logs/warmup-display.log" 2>&1 ||
+            cat "$logs/warmup-display.log"
     else
         ep_display_up
         ep_prefix_up

@@ -182,24 +182,29 @@ def draw_icon(size):
 
 
 def bmp_image(palette, rows):
-    """A 32-bit BGRA DIB with its AND mask, as an .ico stores it."""
+    """A 256-colour DIB with its AND mask, as an .ico stores it: 8 bits a pixel, a palette of
+    the art's colours only, so that every size costs a byte a pixel instead of four."""
     size = len(rows)
+    keys = list(palette)
+    index = {key: number for number, key in enumerate(keys)}
     colour, mask = bytearray(), bytearray()
+    stride = (size + 3) // 4 * 4
     mask_stride = ((size + 31) // 32) * 4
     for row in reversed(rows):  # bitmaps are stored bottom-up
         bits = bytearray(mask_stride)
+        line = bytearray(stride)
         for x, key in enumerate(row):
             if key == TRANSPARENT:
-                colour += b"\0\0\0\0"
                 bits[x // 8] |= 0x80 >> (x % 8)
             else:
-                red, green, blue = palette[key]
-                colour += bytes((blue, green, red, 255))
+                line[x] = index[key]
+        colour += line
         mask += bits
+    table = b"".join(bytes((blue, green, red, 0)) for red, green, blue in palette.values())
     # The header's height counts the colour bitmap and the mask together.
-    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0,
-                         len(colour) + len(mask), 0, 0, 0, 0)
-    return header + bytes(colour) + bytes(mask)
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 8, 0,
+                         len(colour) + len(mask), 0, 0, len(keys), len(keys))
+    return header + table + bytes(colour) + bytes(mask)
 
 
 def png_image(palette, rows):
@@ -230,7 +235,8 @@ def icon_file(palette, images):
     offset = 6 + 16 * len(datas)
     entries, blobs = b"", b""
     for size, data in datas:
-        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(data),
+        bits = 32 if size == 256 else 8  # the PNG's own depth does not count here
+        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, bits, len(data),
                                offset)
         blobs += data
         offset += len(data)

@@ -186,6 +186,40 @@ ep_display_change_up() {
     fi
 }
 
+# Display scales above 100 %, for the scenarios whose names begin with "dpi" and the DPI
+# ("dpi144_..."): one prefix (build/wineprefix-dpi) on an Xvfb of its own, whose desktop DPI is
+# the REG_DWORD LogPixels under HKCU\Control Panel\Desktop. Wine reads it when the prefix
+# starts, so a change of DPI restarts the prefix's wineserver (a few seconds) instead of booting
+# a prefix per DPI (ten seconds each); scenarios of one DPI run one after another.
+EP_DPI_SESSION="$EP_BUILD/wine-session-dpi"
+EP_DPI_PREFIX="$EP_BUILD/wineprefix-dpi"
+
+# Sets the current prefix's desktop DPI to $1 and restarts its wineserver if it was another.
+ep_set_dpi() {
+    local dpi="$1" mark="$WINEPREFIX/.edgepad-dpi"
+    grep -qx "$dpi" "$mark" 2>/dev/null && return 0
+    ep_log "setting $WINEPREFIX to $dpi DPI"
+    ep_wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+        </dev/null >>"$EP_BUILD/wineboot.log" 2>&1 || return 1
+    # The server writes the registry out as it ends.
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    wineserver -w </dev/null >/dev/null 2>&1 || true
+    wineserver -p </dev/null >/dev/null 2>&1 || true
+    printf '%s\n' "$dpi" >"$mark"
+}
+
+ep_dpi_up() {
+    if ep_session_xvfb "$EP_DPI_SESSION"; then
+        export DISPLAY="$EP_XVFB_DISPLAY"
+    else
+        ep_start_xvfb "$EP_DPI_SESSION" "$EP_BUILD/xvfb-dpi.log" -screen 0 1280x1024x24 ||
+            return 1
+    fi
+    export WINEPREFIX="$EP_DPI_PREFIX"
+    ep_prefix_up
+    ep_set_dpi "$1"
+}
+
 ep_stop_xvfb() {
     kill "$EP_XVFB_PID" 2>/dev/null || true
     for _ in $(seq 1 50); do
@@ -195,19 +229,19 @@ ep_stop_xvfb() {
     ep_log "stopped Xvfb on $EP_XVFB_DISPLAY (pid $EP_XVFB_PID)"
 }
 
-# Stops what ep_display_up, ep_prefix_up, ep_screens_up and ep_display_change_up started, and
-# nothing else.
+# Stops what ep_display_up, ep_prefix_up, ep_screens_up, ep_display_change_up and ep_dpi_up
+# started, and nothing else.
 ep_wine_down() {
     local prefix session
-    for prefix in "$WINEPREFIX" "$EP_SCREENS_PREFIX" "$EP_DISPLAY_PREFIX"; do
+    for prefix in "$WINEPREFIX" "$EP_SCREENS_PREFIX" "$EP_DISPLAY_PREFIX" "$EP_DPI_PREFIX"; do
         if [[ -d "$prefix" ]]; then
             WINEPREFIX="$prefix" wineserver -k </dev/null >/dev/null 2>&1 || true
         fi
     done
-    for session in "$EP_SESSION" "$EP_SCREENS_SESSION" "$EP_DISPLAY_SESSION"; do
+    for session in "$EP_SESSION" "$EP_SCREENS_SESSION" "$EP_DISPLAY_SESSION" "$EP_DPI_SESSION"; do
         if ep_session_xvfb "$session"; then
             ep_stop_xvfb
         fi
     done
-    rm -f "$EP_SESSION" "$EP_SCREENS_SESSION" "$EP_DISPLAY_SESSION"
+    rm -f "$EP_SESSION" "$EP_SCREENS_SESSION" "$EP_DISPLAY_SESSION" "$EP_DPI_SESSION"
 }

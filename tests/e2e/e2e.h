@@ -42,7 +42,7 @@ POINT restingSpot(); // low in the middle of the screen, away from every strip
 // one screen is its width.
 int parkedLeft();
 bool panelParked(HWND panel);
-bool isExitBar(HWND panel); // 64 x 16 at (-1, -1)
+bool isExitBar(HWND panel); // 64 x 16 at (-1, -1), each figure scaled to the rig's DPI
 // Brings the watcher to idle, seen from outside: it docks only on an entry from idle, and its
 // first tick only records what it finds. The exit bar showing at the corner and parking again
 // proves it is idle.
@@ -59,9 +59,16 @@ void chooseCommand(int index);
 void listenToDebugOutput();
 std::vector<std::string> takeDebugOutput();
 
+// ---- The display scale. Wine gives every monitor the one DPI of its prefix (the LogPixels
+// value), and every process sees physical pixels.
+int rigDpi(); // the screen's LOGPIXELSX
+// A 96-DPI pixel figure at the rig's DPI: MulDiv(v, dpi, 96), the nearest integer with halves
+// away from zero, negatives too. At 96 DPI, v itself.
+int scaled(int v);
+
 // ---- The run's folders, as given on the command line.
-const std::wstring& edgepadExe();    // the program under test
-const std::wstring& workFolder();    // scratch space of this run
+const std::wstring& edgepadExe(); // the program under test
+const std::wstring& workFolder(); // scratch space of this run
 const std::wstring& scenarioName();
 std::wstring screenshotFolder(); // EDGEPAD_SCREENSHOTS, or the work folder
 
@@ -72,6 +79,8 @@ bool fileExists(const std::wstring& path);
 std::optional<std::string> readFile(const std::wstring& path);
 bool writeFile(const std::wstring& path, const std::string& bytes);
 std::optional<FILETIME> lastWriteTime(const std::wstring& path);
+// A 24-bit bitmap file of width x height pixels, colour(x, y) from the top-left.
+std::string bitmapFile(int width, int height, const std::function<COLORREF(int, int)>& colour);
 
 // ---- Edgepad processes.
 // Copies edgepad.exe into freshFolder(folderName), so that it has a settings file of its own,
@@ -157,6 +166,11 @@ struct Received {
     LPARAM lParam;
 };
 
+// The key messages among `received`, and a description of them: "vAlt vLeft ^Left ^Alt", v a
+// key going down, ^ going up.
+std::vector<Received> keysIn(const std::vector<Received>& received);
+std::string describeKeys(const std::vector<Received>& keys);
+
 class TestWindows {
   public:
     // Creates the windows on a thread of their own, once; later calls return the same set.
@@ -189,8 +203,8 @@ class TestWindows {
 
 } // namespace e2e
 
-#define E2E_SCENARIO(name)                                                                    \
-    static void e2eScenario_##name();                                                         \
-    [[maybe_unused]] static const bool e2eRegistered_##name =                                 \
-        e2e::registerScenario(#name, e2eScenario_##name);                                     \
+#define E2E_SCENARIO(name)                                                                         \
+    static void e2eScenario_##name();                                                              \
+    [[maybe_unused]] static const bool e2eRegistered_##name =                                      \
+        e2e::registerScenario(#name, e2eScenario_##name);                                          \
     static void e2eScenario_##name()

@@ -38,7 +38,6 @@ void vprint(const char* prefix, const char* format, va_list args) {
     std::fflush(stdout);
 }
 
-
 void removeTree(const std::wstring& path) {
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
@@ -104,16 +103,17 @@ bool importScreen(const std::wstring& path, const char* format) {
     const std::string part = folder + "/." + name + ".part";
     const std::string done = folder + "/" + name;
     DeleteFileW(path.c_str());
-    const std::string script = "/usr/bin/import -window root " + std::string(format) + ":'" +
-                               part + "' && mv '" + part + "' '" + done + "'";
+    const std::string script = "/usr/bin/import -window root " + std::string(format) + ":'" + part +
+                               "' && mv '" + part + "' '" + done + "'";
     std::wstring commandLine = L"/bin/sh -c \"";
-    for (char c : script) commandLine += wchar_t(static_cast<unsigned char>(c));
+    for (char c : script)
+        commandLine += wchar_t(static_cast<unsigned char>(c));
     commandLine += L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(L"Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, nullptr, &startup, &info))
+    if (!CreateProcessW(L"Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info))
         return false;
     if (info.hProcess) CloseHandle(info.hProcess);
     if (info.hThread) CloseHandle(info.hThread);
@@ -179,7 +179,8 @@ bool grabScreen() {
             screen.width = width;
             screen.height = height;
             screen.pixels.assign(pixels, pixels + size_t(width) * size_t(height));
-            for (auto& pixel : screen.pixels) pixel &= 0x00FFFFFF;
+            for (auto& pixel : screen.pixels)
+                pixel &= 0x00FFFFFF;
             screen.valid = true;
             DeleteObject(bitmap);
         }
@@ -204,8 +205,18 @@ void sendKey(WORD vk, DWORD flags) {
     input.ki.wVk = vk;
     input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
     switch (vk) {
-    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: case VK_PRIOR: case VK_NEXT:
-    case VK_END: case VK_HOME: case VK_INSERT: case VK_DELETE: case VK_RMENU: case VK_RCONTROL:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_END:
+    case VK_HOME:
+    case VK_INSERT:
+    case VK_DELETE:
+    case VK_RMENU:
+    case VK_RCONTROL:
         flags |= KEYEVENTF_EXTENDEDKEY;
         break;
     default:
@@ -265,8 +276,8 @@ void note(const char* format, ...) {
 }
 
 std::string narrow(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr,
-                                         0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
     std::string out(size, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), out.data(), size, nullptr,
                         nullptr);
@@ -288,7 +299,20 @@ bool panelParked(HWND panel) { return windowRect(panel).left == parkedLeft(); }
 
 bool isExitBar(HWND panel) {
     const RECT r = windowRect(panel);
-    return r.left == -1 && r.top == -1 && r.right == 63 && r.bottom == 15;
+    return r.left == scaled(-1) && r.top == scaled(-1) && r.right == scaled(-1) + scaled(64) &&
+           r.bottom == scaled(-1) + scaled(16);
+}
+
+int rigDpi() {
+    HDC screenDc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screenDc, LOGPIXELSX);
+    ReleaseDC(nullptr, screenDc);
+    return dpi;
+}
+
+int scaled(int v) {
+    static const int dpi = rigDpi();
+    return MulDiv(v, dpi, 96);
 }
 
 bool settleIdle(HWND panel) {
@@ -390,6 +414,34 @@ bool writeFile(const std::wstring& path, const std::string& bytes) {
     return ok;
 }
 
+std::string bitmapFile(int width, int height, const std::function<COLORREF(int, int)>& colour) {
+    const int stride = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height; // bottom-up
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biSizeImage = DWORD(stride * height);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    for (int y = height - 1; y >= 0; --y) {
+        std::string row(stride, '\0');
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = colour(x, y);
+            row[3 * x] = char(GetBValue(c));
+            row[3 * x + 1] = char(GetGValue(c));
+            row[3 * x + 2] = char(GetRValue(c));
+        }
+        bytes += row;
+    }
+    return bytes;
+}
+
 std::optional<FILETIME> lastWriteTime(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
@@ -409,7 +461,8 @@ std::wstring installEdgepad(const std::wstring& folderName) {
 std::wstring iniBeside(const std::wstring& exePath) {
     const size_t dot = exePath.find_last_of(L'.');
     const size_t slash = exePath.find_last_of(L"\\/");
-    const bool hasExtension = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash);
+    const bool hasExtension =
+        dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash);
     return (hasExtension ? exePath.substr(0, dot) : exePath) + L".ini";
 }
 
@@ -437,9 +490,7 @@ bool Process::start() {
     return true;
 }
 
-bool Process::running() const {
-    return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT;
-}
+bool Process::running() const { return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT; }
 
 bool Process::waitExit(DWORD timeoutMs) {
     return !handle_ || WaitForSingleObject(handle_, timeoutMs) == WAIT_OBJECT_0;
@@ -510,12 +561,21 @@ std::wstring className(HWND hwnd) {
 int screenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
 int screenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
 
+// Wine keeps the cursor in its server and warps the X pointer only when SetCursorPos changes
+// the server's position; GetCursorPos reads the X pointer once the server's position is a tenth
+// of a second old. A late echo of an earlier move can set the server to this very spot while
+// the X pointer stands elsewhere: SetCursorPos here then warps nothing, and every program soon
+// reads the pointer's old place. Setting the server to where the pointer really is first makes
+// the next SetCursorPos a change that warps.
 bool moveCursor(int x, int y) {
     screenChanges();
     return waitFor([&] {
         SetCursorPos(x, y);
         POINT at{};
-        return GetCursorPos(&at) && at.x == x && at.y == y;
+        if (!GetCursorPos(&at)) return false;
+        if (at.x == x && at.y == y) return true;
+        SetCursorPos(at.x, at.y);
+        return false;
     });
 }
 
@@ -752,6 +812,54 @@ bool saveScreenshot(const std::wstring& name) {
     return ok;
 }
 
+// ---- Keys the test windows received.
+
+std::vector<Received> keysIn(const std::vector<Received>& received) {
+    std::vector<Received> keys;
+    for (const Received& r : received)
+        if (r.message == WM_KEYDOWN || r.message == WM_SYSKEYDOWN || r.message == WM_KEYUP ||
+            r.message == WM_SYSKEYUP)
+            keys.push_back(r);
+    return keys;
+}
+
+std::string describeKeys(const std::vector<Received>& keys) {
+    std::string out;
+    for (const Received& r : keys) {
+        if (!out.empty()) out += ' ';
+        out += (r.message == WM_KEYUP || r.message == WM_SYSKEYUP) ? '^' : 'v';
+        const WPARAM vk = r.wParam;
+        char name[16];
+        switch (vk) {
+        case VK_MENU:
+            std::snprintf(name, sizeof name, "Alt");
+            break;
+        case VK_LEFT:
+            std::snprintf(name, sizeof name, "Left");
+            break;
+        case VK_RIGHT:
+            std::snprintf(name, sizeof name, "Right");
+            break;
+        case VK_F4:
+            std::snprintf(name, sizeof name, "F4");
+            break;
+        case VK_SPACE:
+            std::snprintf(name, sizeof name, "Space");
+            break;
+        case VK_RETURN:
+            std::snprintf(name, sizeof name, "Enter");
+            break;
+        default:
+            if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
+                std::snprintf(name, sizeof name, "%c", char(vk));
+            else
+                std::snprintf(name, sizeof name, "0x%02X", unsigned(vk));
+        }
+        out += name;
+    }
+    return out;
+}
+
 // ---- What programs tell a debugger.
 
 namespace {
@@ -777,7 +885,8 @@ DWORD WINAPI listenForDebugOutput(void*) {
     for (;;) {
         WaitForSingleObject(dataReady, INFINITE);
         std::string line(buffer->text, strnlen(buffer->text, sizeof buffer->text));
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
         EnterCriticalSection(&debugLock);
         debugLines.push_back(line);
         LeaveCriticalSection(&debugLock);
@@ -811,7 +920,8 @@ int wmain(int argc, wchar_t** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     using namespace e2e;
     if (argc == 2 && std::wstring(argv[1]) == L"--list") {
-        for (const auto& [name, scenario] : scenarios()) std::printf("%s\n", name.c_str());
+        for (const auto& [name, scenario] : scenarios())
+            std::printf("%s\n", name.c_str());
         return 0;
     }
     if (argc == 2 && std::wstring(argv[1]) == L"warmup") return warmup();

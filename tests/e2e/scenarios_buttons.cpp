@@ -4,7 +4,6 @@
 #include "e2e.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,56 +13,6 @@ using namespace e2e;
 namespace {
 
 constexpr int pitchPx = 15;
-
-bool isKeyMessage(UINT message) {
-    return message == WM_KEYDOWN || message == WM_SYSKEYDOWN || message == WM_KEYUP ||
-           message == WM_SYSKEYUP;
-}
-
-std::vector<Received> keysIn(const std::vector<Received>& received) {
-    std::vector<Received> keys;
-    for (const Received& r : received)
-        if (isKeyMessage(r.message)) keys.push_back(r);
-    return keys;
-}
-
-// "vAlt vLeft ^Left ^Alt": v a key going down, ^ going up.
-std::string describeKeys(const std::vector<Received>& keys) {
-    std::string out;
-    for (const Received& r : keys) {
-        if (!out.empty()) out += ' ';
-        out += (r.message == WM_KEYUP || r.message == WM_SYSKEYUP) ? '^' : 'v';
-        const WPARAM vk = r.wParam;
-        char name[16];
-        switch (vk) {
-        case VK_MENU:
-            std::snprintf(name, sizeof name, "Alt");
-            break;
-        case VK_LEFT:
-            std::snprintf(name, sizeof name, "Left");
-            break;
-        case VK_RIGHT:
-            std::snprintf(name, sizeof name, "Right");
-            break;
-        case VK_F4:
-            std::snprintf(name, sizeof name, "F4");
-            break;
-        case VK_SPACE:
-            std::snprintf(name, sizeof name, "Space");
-            break;
-        case VK_RETURN:
-            std::snprintf(name, sizeof name, "Enter");
-            break;
-        default:
-            if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
-                std::snprintf(name, sizeof name, "%c", char(vk));
-            else
-                std::snprintf(name, sizeof name, "0x%02X", unsigned(vk));
-        }
-        out += name;
-    }
-    return out;
-}
 
 bool receivedClose(const std::vector<Received>& received) {
     for (const Received& r : received)
@@ -339,7 +288,8 @@ E2E_SCENARIO(buttons_destroyed_target_gets_nothing) {
     check(!receivedClose(windows.received()), "no window receives WM_CLOSE");
     std::string said;
     waitFor([&] {
-        for (const std::string& line : takeDebugOutput()) said += line;
+        for (const std::string& line : takeDebugOutput())
+            said += line;
         return said.find("the served window is gone") != std::string::npos;
     });
     check(said.find("Edgepad: no keys sent: the served window is gone") != std::string::npos,

@@ -34,35 +34,6 @@ std::wstring folderOf(const std::wstring& path) {
     return path.substr(0, path.find_last_of(L"\\/"));
 }
 
-// A 24-bit bitmap file of width x height pixels, colour(x, y) from the top-left.
-template <class Colour> std::string bitmapFile(int width, int height, Colour colour) {
-    const int stride = (width * 3 + 3) & ~3;
-    BITMAPFILEHEADER file{};
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height; // bottom-up
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biSizeImage = DWORD(stride * height);
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + info.biSizeImage;
-    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
-    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
-    for (int y = height - 1; y >= 0; --y) {
-        std::string row(stride, '\0');
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = colour(x, y);
-            row[3 * x] = char(GetBValue(c));
-            row[3 * x + 1] = char(GetGValue(c));
-            row[3 * x + 2] = char(GetRValue(c));
-        }
-        bytes += row;
-    }
-    return bytes;
-}
-
 // The user's picture: a colour for every pixel, none of them the panel's own.
 COLORREF userPixel(int x, int y) { return RGB(20 + 10 * x, 30 + 12 * y, 77); }
 

@@ -2,7 +2,7 @@
 # The README's tour in pictures: builds edgepad.exe if needed, runs it under Wine in the
 # project's prefix (on Xvfb when there is no display) beside a file manager, and saves
 # cropped screenshots of the docked panel, the four-button panel, the exit bar, the menu and
-# the About window to build/demo/.
+# the About window, and of the menu and the About window in English, to build/demo/.
 #   tools/demo.sh           screenshots in build/demo/
 #   tools/demo.sh --docs    also copies them to docs/images/, the README's pictures
 set -euo pipefail
@@ -53,6 +53,11 @@ status=0
 EDGEPAD_SCREENSHOTS="$(ep_winpath "$raw")" \
     ep_wine "$driver" tour "$(ep_winpath build/windows/edgepad.exe)" "$(ep_winpath "$out/work")" \
     </dev/null >"$out/demo.log" 2>&1 || status=$?
+# The English pass: Wine takes the UI language from the locale, and the program inherits the
+# driver's.
+EDGEPAD_SCREENSHOTS="$(ep_winpath "$raw")" LANG=en_US.UTF-8 \
+    ep_wine "$driver" tour_english "$(ep_winpath build/windows/edgepad.exe)" \
+    "$(ep_winpath "$out/work")" </dev/null >>"$out/demo.log" 2>&1 || status=$?
 ep_wine_down
 grep -E '^(ok|FAIL) ' "$out/demo.log" || true
 

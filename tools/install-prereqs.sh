@@ -56,3 +56,9 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
     echo "generating the ja_JP.UTF-8 locale"
     sudo_if_needed localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
+# The English scenarios and the demo's English pictures run under an English locale, which
+# Wine turns into an English UI language.
+if ! locale -a 2>/dev/null | grep -qix 'en_US.utf8'; then
+    echo "generating the en_US.UTF-8 locale"
+    sudo_if_needed localedef -i en_US -f UTF-8 en_US.UTF-8
+fi

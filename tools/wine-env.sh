@@ -156,6 +156,36 @@ ep_screens_up() {
     fi
 }
 
+# A Wine virtual desktop of 1280 x 1024 on an X screen of 1920 x 1200, for the scenarios whose
+# names begin with "display_": there ChangeDisplaySettingsExW resizes the desktop up to the X
+# screen's size and Wine sends WM_DISPLAYCHANGE, as Windows does when a monitor comes or goes.
+# Every program of this prefix runs in the one desktop, as "wine explorer /desktop=..." would
+# start it, and keeps its own exit status. A display and a prefix of their own, so that the
+# ordinary rig's desktop never changes size.
+EP_DISPLAY_SESSION="$EP_BUILD/wine-session-display"
+EP_DISPLAY_PREFIX="$EP_BUILD/wineprefix-display"
+
+ep_display_change_up() {
+    if ep_session_xvfb "$EP_DISPLAY_SESSION"; then
+        export DISPLAY="$EP_XVFB_DISPLAY"
+    else
+        ep_start_xvfb "$EP_DISPLAY_SESSION" "$EP_BUILD/xvfb-display.log" \
+            -screen 0 1920x1200x24 || return 1
+    fi
+    export WINEPREFIX="$EP_DISPLAY_PREFIX"
+    ep_prefix_up
+    if [[ ! -f "$WINEPREFIX/.edgepad-display" ]]; then
+        ep_wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d EdgepadDisplay /f \
+            </dev/null >>"$EP_BUILD/wineboot.log" 2>&1
+        ep_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v EdgepadDisplay /t REG_SZ \
+            /d 1280x1024 /f </dev/null >>"$EP_BUILD/wineboot.log" 2>&1
+        # Programs already running stay on the desktop they started in.
+        wineserver -k </dev/null >/dev/null 2>&1 || true
+        wineserver -p </dev/null >/dev/null 2>&1 || true
+        touch "$WINEPREFIX/.edgepad-display"
+    fi
+}
+
 # Display scales above 100 %, for the scenarios whose names begin with "dpi" and the DPI
 # ("dpi144_..."): one prefix (build/wineprefix-dpi) on an Xvfb of its own, whose desktop DPI is
 # the REG_DWORD LogPixels under HKCU\Control Panel\Desktop. Wine reads it when the prefix
@@ -199,23 +229,19 @@ ep_stop_xvfb() {
     ep_log "stopped Xvfb on $EP_XVFB_DISPLAY (pid $EP_XVFB_PID)"
 }
 
-# Stops what ep_display_up, ep_prefix_up, ep_screens_up and ep_dpi_up started, and nothing
-# else.
+# Stops what ep_display_up, ep_prefix_up, ep_screens_up, ep_display_change_up and ep_dpi_up
+# started, and nothing else.
 ep_wine_down() {
-    if [[ -d "$WINEPREFIX" ]]; then
-        wineserver -k </dev/null >/dev/null 2>&1 || true
-    fi
-    if [[ -d "$EP_SCREENS_PREFIX" ]]; then
-        WINEPREFIX="$EP_SCREENS_PREFIX" wineserver -k </dev/null >/dev/null 2>&1 || true
-    fi
-    if [[ -d "$EP_DPI_PREFIX" ]]; then
-        WINEPREFIX="$EP_DPI_PREFIX" wineserver -k </dev/null >/dev/null 2>&1 || true
-    fi
-    local session
-    for session in "$EP_SESSION" "$EP_SCREENS_SESSION" "$EP_DPI_SESSION"; do
+    local prefix session
+    for prefix in "$WINEPREFIX" "$EP_SCREENS_PREFIX" "$EP_DISPLAY_PREFIX" "$EP_DPI_PREFIX"; do
+        if [[ -d "$prefix" ]]; then
+            WINEPREFIX="$prefix" wineserver -k </dev/null >/dev/null 2>&1 || true
+        fi
+    done
+    for session in "$EP_SESSION" "$EP_SCREENS_SESSION" "$EP_DISPLAY_SESSION" "$EP_DPI_SESSION"; do
         if ep_session_xvfb "$session"; then
             ep_stop_xvfb
         fi
     done
-    rm -f "$EP_SESSION" "$EP_SCREENS_SESSION" "$EP_DPI_SESSION"
+    rm -f "$EP_SESSION" "$EP_SCREENS_SESSION" "$EP_DISPLAY_SESSION" "$EP_DPI_SESSION"
 }

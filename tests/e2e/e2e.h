@@ -144,6 +144,15 @@ std::optional<std::vector<RECT>> windowRegion(HWND hwnd);
 // bare X server windows stack in the order they were mapped: create the driver's windows
 // before the program's panel where a check reads pixels. CLR_INVALID off the screen.
 COLORREF screenPixel(int x, int y);
+// Where `text`, drawn in `font` in the colour `ink` on `paper`, shows on the screen pixel for
+// pixel within `area`: the top-left corner of its ink, or nullopt. Under Wine another
+// process's menu cannot be read (its items live in the process that made it), but it can be
+// seen.
+std::optional<POINT> findText(const RECT& area, const std::wstring& text, const LOGFONTW& font,
+                              COLORREF ink, COLORREF paper);
+// Where the open menu window shows `text` as an item, plain or highlighted, in the system's
+// menu font: the top-left corner of its ink, or nullopt.
+std::optional<POINT> findMenuText(HWND menu, const std::wstring& text);
 // Saves the whole screen in the screenshot folder as <name>.png under Wine (the runner
 // leaves it in build/screenshots) or <name>.bmp on Windows.
 bool saveScreenshot(const std::wstring& name);

@@ -688,6 +688,111 @@ COLORREF screenPixel(int x, int y) {
     return RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
 }
 
+namespace {
+
+// `text` drawn in `font`, `ink` on `paper`, cut to its ink: pixels as the screen holds them.
+struct TextImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels; // 0x00RRGGBB, top row first
+};
+
+std::uint32_t rgbOf(COLORREF colour) {
+    return (std::uint32_t(GetRValue(colour)) << 16) | (std::uint32_t(GetGValue(colour)) << 8) |
+           GetBValue(colour);
+}
+
+TextImage drawText(const std::wstring& text, const LOGFONTW& font, COLORREF ink, COLORREF paper) {
+    TextImage image;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT face = CreateFontIndirectW(&font);
+    HGDIOBJ oldFont = SelectObject(dc, face);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &extent);
+    // A margin all round: italics and overhangs reach beyond the extent.
+    const int margin = 8;
+    const int width = extent.cx + 2 * margin, height = extent.cy + 2 * margin;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && extent.cx > 0) {
+        HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+        auto* pixels = static_cast<std::uint32_t*>(bits);
+        std::fill(pixels, pixels + size_t(width) * size_t(height), rgbOf(paper));
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, ink);
+        TextOutW(dc, margin, margin, text.c_str(), int(text.size()));
+        GdiFlush();
+        int left = width, top = height, right = -1, bottom = -1;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if ((pixels[size_t(y) * size_t(width) + size_t(x)] & 0xFFFFFF) != rgbOf(paper)) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        if (right >= 0) {
+            image.width = right - left + 1;
+            image.height = bottom - top + 1;
+            for (int y = top; y <= bottom; ++y)
+                for (int x = left; x <= right; ++x)
+                    image.pixels.push_back(pixels[size_t(y) * size_t(width) + size_t(x)] &
+                                           0xFFFFFF);
+        }
+        SelectObject(dc, oldBitmap);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    SelectObject(dc, oldFont);
+    DeleteObject(face);
+    DeleteDC(dc);
+    return image;
+}
+
+} // namespace
+
+std::optional<POINT> findText(const RECT& area, const std::wstring& text, const LOGFONTW& font,
+                              COLORREF ink, COLORREF paper) {
+    const TextImage image = drawText(text, font, ink, paper);
+    if (image.pixels.empty()) return std::nullopt;
+    if (!screen.valid || GetTickCount64() - screen.takenAt > kGrabLifetimeMs) grabScreen();
+    if (!screen.valid) return std::nullopt;
+    const int left = std::max(0, int(area.left)), top = std::max(0, int(area.top));
+    const int right = std::min(screen.width, int(area.right)) - image.width;
+    const int bottom = std::min(screen.height, int(area.bottom)) - image.height;
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x) {
+            bool same = true;
+            for (int row = 0; same && row < image.height; ++row) {
+                const std::uint32_t* shown =
+                    &screen.pixels[size_t(y + row) * size_t(screen.width) + size_t(x)];
+                const std::uint32_t* drawn = &image.pixels[size_t(row) * size_t(image.width)];
+                same = std::equal(drawn, drawn + image.width, shown);
+            }
+            if (same) return POINT{x, y};
+        }
+    return std::nullopt;
+}
+
+std::optional<POINT> findMenuText(HWND menu, const std::wstring& text) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        return std::nullopt;
+    const RECT area = windowRect(menu);
+    if (auto plain = findText(area, text, metrics.lfMenuFont, GetSysColor(COLOR_MENUTEXT),
+                              GetSysColor(COLOR_MENU)))
+        return plain;
+    return findText(area, text, metrics.lfMenuFont, GetSysColor(COLOR_HIGHLIGHTTEXT),
+                    GetSysColor(COLOR_HIGHLIGHT));
+}
+
 bool saveScreenshot(const std::wstring& name) {
     CreateDirectoryW(screenshotFolder().c_str(), nullptr);
     bool ok = false;

@@ -3,7 +3,9 @@
 #   run-e2e.sh setup            display and prefix up, desktop warmed up
 #   run-e2e.sh scenario NAME    one scenario of the driver against build/windows/edgepad.exe;
 #                               a scenario named screens_* runs on three screens, one named
-#                               dpiNNN_* at NNN DPI (wine-env.sh)
+#                               dpiNNN_* at NNN DPI, one named display_* in a virtual
+#                               desktop whose size it changes (wine-env.sh), one named
+#                               english_* under an English locale
 #   run-e2e.sh cleanup          stop our prefixes' wineservers and our Xvfbs
 # A scenario of the 32-bit program ends with status 77, which ctest reports as skipped, on a
 # machine that runs no 32-bit programs; it says why on a line starting with SKIP.
@@ -58,6 +60,10 @@ scenario)
         ep_screens_up
         ep_wine "$driver" warmup </dev/null >"$logs/warmup-screens.log" 2>&1 ||
             cat "$logs/warmup-screens.log"
+    elif [[ "$name" == display_* ]]; then
+        ep_display_change_up
+        ep_wine "$driver" warmup </dev/null >"$logs/warmup-display.log" 2>&1 ||
+            cat "$logs/warmup-display.log"
     elif [[ "$name" =~ ^dpi([0-9]+)_ ]]; then
         # Another display scale: the DPI prefix at that scale, the desktop brought up first.
         ep_dpi_up "${BASH_REMATCH[1]}"
@@ -67,6 +73,9 @@ scenario)
         ep_display_up
         ep_prefix_up
     fi
+    # Wine takes a process's UI language from its Unix locale, and a program the driver starts
+    # inherits the driver's, whatever the Windows environment says: the same prefix serves.
+    [[ "$name" != english_* ]] || export LANG=en_US.UTF-8
     rm -f "$screenshots/$name".bmp "$screenshots/$name".png
     status=0
     EDGEPAD_SCREENSHOTS="$(ep_winpath "$screenshots")" \

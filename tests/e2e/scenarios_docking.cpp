@@ -1,7 +1,7 @@
 // Docking as a user meets it: the cursor reaches the left edge of a file manager, an explorer
 // window or a browser, and the panel appears there, centred on the cursor; it stays put while
 // the cursor moves along the strip and is parked once the cursor leaves. The screen's top-left
-// pixel brings up the exit bar.
+// pixel brings up the exit bar. A drag with a button held brings neither.
 #include "e2e.h"
 
 #include <algorithm>
@@ -59,12 +59,9 @@ POINT stripSpot(HWND frame, HWND pane, int dy = 0) {
     return POINT{std::max(f.left, p.left) + 3, (p.top + p.bottom) / 2 + dy};
 }
 
-// Enters the strip at `spot` and checks the panel docks at the frame's outer edge, centred.
-bool docksAt(HWND panel, HWND frame, POINT spot, const char* what) {
+// Waits for the panel at the frame's outer edge, centred on the cursor at `spot`.
+bool dockedAt(HWND panel, HWND frame, POINT spot, const char* what) {
     const RECT f = windowRect(frame);
-    check(spot.x >= f.left && spot.x < f.left + kStripPx, "%s: (%ld, %ld) lies in the strip", what,
-          spot.x, spot.y);
-    moveCursor(spot.x, spot.y);
     const RECT expected{f.left, spot.y - kHalfPanelPx, f.left + kPanelWidthPx,
                         spot.y - kHalfPanelPx + kThreeButtonsPx};
     const bool docked = waitFor([&] { return sameRect(windowRect(panel), expected); });
@@ -72,9 +69,30 @@ bool docksAt(HWND panel, HWND frame, POINT spot, const char* what) {
                  describe(expected).c_str(), describe(windowRect(panel)).c_str());
 }
 
-// Nothing changes for a while: several ticks of the 100 ms poll.
-bool staysAt(HWND panel, const RECT& where) {
-    return !waitFor([&] { return !sameRect(windowRect(panel), where); }, 700);
+// Enters the strip at `spot` and checks the panel docks at the frame's outer edge, centred.
+bool docksAt(HWND panel, HWND frame, POINT spot, const char* what) {
+    const RECT f = windowRect(frame);
+    check(spot.x >= f.left && spot.x < f.left + kStripPx, "%s: (%ld, %ld) lies in the strip", what,
+          spot.x, spot.y);
+    moveCursor(spot.x, spot.y);
+    return dockedAt(panel, frame, spot, what);
+}
+
+// Nothing changes for a while: several ticks of the 100 ms poll, the panel's thread taking
+// messages (and so its timer) before and after.
+bool staysAt(HWND panel, const RECT& where, DWORD forMs = 700) {
+    responsive(panel);
+    const bool moved = waitFor([&] { return !sameRect(windowRect(panel), where); }, forMs);
+    return responsive(panel) && !moved;
+}
+
+// Presses a mouse button and waits until the system reports it held.
+bool holdButton(Button button) {
+    press(button);
+    const int vk = button == Button::Left    ? VK_LBUTTON
+                   : button == Button::Right ? VK_RBUTTON
+                                             : VK_MBUTTON;
+    return waitFor([&] { return GetAsyncKeyState(vk) < 0; });
 }
 
 bool leavesAndParks(HWND panel, POINT away, const char* what) {
@@ -217,5 +235,60 @@ E2E_SCENARIO(docking_pause_before_the_panel_comes) {
     std::sort(after.begin(), after.end());
     note("docked %llu to %llu ms after the cursor entered the strip (median %llu)", after.front(),
          after.back(), after[after.size() / 2]);
+}
+
+// Drags pass through: a file dragged from the list onto the folder tree, or anything into the
+// top-left corner, with the left button held. The panel does not come up under the drag to
+// catch the drop; the first tick after the release brings it, the cursor still in place. A
+// panel already docked holds still while the button is held beside it, and still parks when
+// the cursor leaves.
+E2E_SCENARIO(docking_during_drags) {
+    TestWindows& w = TestWindows::open();
+    Process edgepad(installEdgepad(L"docking_during_drags"));
+    const HWND panel = startParked(edgepad);
+    if (!panel) return;
+
+    const RECT list = windowRect(w.listView);
+    const POINT inList{(list.left + list.right) / 2, (list.top + list.bottom) / 2};
+    const POINT spot = stripSpot(w.fileManager, w.treeView);
+    moveCursor(inList.x, inList.y);
+    if (!check(holdButton(Button::Left), "the left button is held on the file list")) return;
+    moveCursor(spot.x, spot.y);
+    const RECT parkedRect = windowRect(panel);
+    const bool stayed = staysAt(panel, parkedRect, 1000) && panelParked(panel);
+    check(stayed,
+          "dragged into the strip, the panel stays parked while the button is held (it stands "
+          "at %s)",
+          describe(windowRect(panel)).c_str());
+    release(Button::Left);
+    if (!dockedAt(panel, w.fileManager, spot, "released in the strip")) return;
+    responsive(panel);
+    const RECT docked = windowRect(panel);
+
+    // A press in the strip below the docked panel, held along the strip and out of it.
+    const POINT below = stripSpot(w.fileManager, w.treeView, 60);
+    moveCursor(below.x, below.y);
+    if (!check(holdButton(Button::Left), "the left button is held in the strip")) return;
+    moveCursor(below.x + 10, below.y + 40);
+    check(staysAt(panel, docked), "held along the strip, the docked panel stays where it is");
+    moveCursor(inList.x, inList.y);
+    const bool parked = waitFor([&] { return panelParked(panel); });
+    release(Button::Left);
+    responsive(panel);
+    check(parked, "held out of the strip, the panel parks (it stands at %s)",
+          describe(windowRect(panel)).c_str());
+
+    // Into the exit corner from the desktop: no exit bar until the release.
+    const POINT rest = restingSpot();
+    moveCursor(rest.x, rest.y);
+    if (!check(holdButton(Button::Left), "the left button is held on the desktop")) return;
+    moveCursor(0, 0);
+    check(staysAt(panel, windowRect(panel), 1000) && panelParked(panel),
+          "dragged into the top-left corner, the panel shows no exit bar while the button is held");
+    release(Button::Left);
+    const bool bar = waitFor([&] { return isExitBar(panel); });
+    check(bar, "released in the corner, the exit bar shows (the panel is at %s)",
+          describe(windowRect(panel)).c_str());
+    leavesAndParks(panel, rest, "exit bar");
     check(edgepad.running(), "the program keeps running");
 }

@@ -1,10 +1,13 @@
 // The panel's popup menu as a user meets it: a right press on the docked panel opens it; its
 // first item switches the user button and saves the choice, its second opens the About
 // window, whose closing hands the focus to the uppermost ordinary window, and its last ends
-// the program without touching the settings file.
+// the program without touching the settings file. The menu and the About window speak
+// Japanese under a Japanese UI language and English under any other.
 #include "e2e.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <optional>
 #include <string>
 
 using namespace e2e;
@@ -15,6 +18,10 @@ const wchar_t* const kUseUserButton =
     L"\uFF95\uFF70\uFF7B\uFF9E\uFF8E\uFF9E\uFF80\uFF9D\u3092\u4F7F\u3046";
 const wchar_t* const kVersionInformation = L"\u30D0\u30FC\u30B8\u30E7\u30F3\u60C5\u5831";
 const wchar_t* const kExit = L"\u7D42\u4E86";
+
+const wchar_t* const kUseUserButtonEnglish = L"Use the user button";
+const wchar_t* const kAboutEnglish = L"About Edgepad";
+const wchar_t* const kExitEnglish = L"Exit";
 
 constexpr UINT kGetMenuHandle = 0x01E1; // MN_GETHMENU
 
@@ -65,6 +72,42 @@ std::wstring menuItemText(HMENU menu, UINT position) {
     return text;
 }
 
+// The open menu's items, where this process can read them (on Windows; Wine keeps a menu in
+// the process that made it), or null.
+HMENU readableItems(HWND menu) {
+    const HMENU items = reinterpret_cast<HMENU>(SendMessageW(menu, kGetMenuHandle, 0, 0));
+    return items && GetMenuItemCount(items) == 5 ? items : nullptr;
+}
+
+// Whether the open menu holds the three captions in order, separated: read from its items
+// where they can be read, else seen on the screen, each below the one before.
+bool menuShowsCaptions(HWND menu, const wchar_t* first, const wchar_t* second,
+                       const wchar_t* third) {
+    if (const HMENU items = readableItems(menu))
+        return menuItemText(items, 0) == first && menuItemText(items, 2) == second &&
+               menuItemText(items, 4) == third;
+    std::optional<POINT> a, b, c;
+    // The menu is drawn a moment after its window shows.
+    waitFor([&] {
+        return (a = findMenuText(menu, first)) && (b = findMenuText(menu, second)) &&
+               (c = findMenuText(menu, third));
+    });
+    return a && b && c && a->y < b->y && b->y < c->y;
+}
+
+// Whether the open menu shows none of the captions.
+bool menuShowsNone(HWND menu, std::initializer_list<const wchar_t*> captions) {
+    if (const HMENU items = readableItems(menu)) {
+        for (UINT position = 0; position < 5; ++position)
+            for (const wchar_t* caption : captions)
+                if (menuItemText(items, position) == caption) return false;
+        return true;
+    }
+    for (const wchar_t* caption : captions)
+        if (findMenuText(menu, caption)) return false;
+    return true;
+}
+
 // The first window, uppermost first, that the focus return accepts: a titled top-level window
 // without owner, either an ordinary application window or a minimised pop-up.
 HWND uppermostOrdinaryWindow(HWND skip) {
@@ -103,19 +146,20 @@ E2E_SCENARIO(menu_user_button) {
         return;
     saveScreenshot(L"menu");
 
+    // Under a Japanese UI language the menu speaks Japanese.
+    check(menuShowsCaptions(menu, kUseUserButton, kVersionInformation, kExit),
+          "the menu holds its three captions in order");
+    check(menuShowsNone(menu, {kUseUserButtonEnglish, kAboutEnglish, kExitEnglish}),
+          "the menu shows no English caption");
     // Menus are readable from another process on Windows; where they are not, the
-    // screenshot shows the captions.
-    const HMENU items = reinterpret_cast<HMENU>(SendMessageW(menu, kGetMenuHandle, 0, 0));
-    if (items && GetMenuItemCount(items) == 5) {
-        check(menuItemText(items, 0) == kUseUserButton &&
-                  menuItemText(items, 2) == kVersionInformation && menuItemText(items, 4) == kExit,
-              "the menu holds its three captions in order");
+    // screenshot shows the separators and the missing check mark.
+    if (const HMENU items = readableItems(menu)) {
         check(GetMenuState(items, 1, MF_BYPOSITION) & MF_SEPARATOR,
               "a separator follows the first item");
         check(!(GetMenuState(items, 0, MF_BYPOSITION) & MF_CHECKED),
               "the user-button item carries no check mark");
     } else {
-        note("the menu's items cannot be read from here; see the screenshot");
+        note("the menu's items cannot be read from here; its captions were read off the screen");
     }
 
     chooseCommand(0);
@@ -251,4 +295,45 @@ E2E_SCENARIO(menu_exit) {
     const auto writtenAfter = lastWriteTime(ini);
     check(writtenBefore && writtenAfter && CompareFileTime(&*writtenBefore, &*writtenAfter) == 0,
           "the settings file was not written again");
+}
+
+// Under an English UI language the menu and the About window speak English. The runner starts
+// the driver of a scenario named english_* under LANG=en_US.UTF-8: Wine takes a process's UI
+// language from its Unix locale, and a program started from it inherits that locale.
+E2E_SCENARIO(english_menu_and_about) {
+    const LANGID language = GetUserDefaultUILanguage();
+    if (!check(PRIMARYLANGID(language) == LANG_ENGLISH,
+               "the rig runs under an English UI language (%04x)", language))
+        return;
+    TestWindows::open();
+    const std::wstring exe = installEdgepad(L"english_menu_and_about");
+    Process edgepad(exe);
+    HWND panel = nullptr;
+    if (!startEdgepad(edgepad, iniBeside(exe), panel)) return;
+
+    if (!check(dockAtFileManager(panel), "the panel docks at the file manager")) return;
+    const HWND menu = openMenu(panel);
+    if (!check(menu != nullptr, "a right press on the panel opens the menu")) return;
+    check(menuShowsCaptions(menu, kUseUserButtonEnglish, kAboutEnglish, kExitEnglish),
+          "the menu reads \"%s\", \"%s\" and \"%s\", in order",
+          narrow(kUseUserButtonEnglish).c_str(), narrow(kAboutEnglish).c_str(),
+          narrow(kExitEnglish).c_str());
+    check(menuShowsNone(menu, {kUseUserButton, kVersionInformation, kExit}),
+          "the menu shows no Japanese caption");
+    saveScreenshot(L"menu_english");
+
+    chooseCommand(1);
+    const HWND about = waitVisibleTitled(kAboutEnglish, edgepad.id());
+    if (!check(about != nullptr, "the About item opens a window titled \"%s\"",
+               narrow(kAboutEnglish).c_str()))
+        return;
+    check(windowsTitled(kVersionInformation, edgepad.id()).empty(),
+          "no window of the program has the Japanese caption");
+    check(FindWindowExW(about, nullptr, L"Button", L"OK") != nullptr,
+          "the About window has an \"OK\" button");
+    saveScreenshot(L"about_english");
+    waitFor([&] { return GetForegroundWindow() == about; });
+    tap(VK_ESCAPE);
+    check(waitFor([&] { return !IsWindow(about); }), "Escape closes the About window");
+    check(edgepad.running(), "the program keeps running");
 }

@@ -17,6 +17,7 @@ namespace {
 
 constexpr COLORREF kFace = RGB(212, 208, 200);
 const wchar_t* const kVersionInformation = L"\u30D0\u30FC\u30B8\u30E7\u30F3\u60C5\u5831";
+const wchar_t* const kAboutEnglish = L"About Edgepad";
 
 // The panel's first cell painted at its place on screen.
 bool painted(HWND panel) {
@@ -72,6 +73,21 @@ void shoot(const wchar_t* name, RECT keep, int scalePercent = 100) {
     std::fflush(stdout);
 }
 
+// A fresh copy of the program, its panel parked and its watcher idle; null if it did not start.
+HWND startEdgepad(Process& edgepad) {
+    moveCursor(restingSpot().x, restingSpot().y);
+    if (!check(edgepad.start(), "edgepad.exe starts")) return nullptr;
+    const HWND panel = edgepad.waitPanel();
+    if (!check(panel != nullptr, "the panel appears")) return nullptr;
+    return check(settleIdle(panel), "the watcher is idle") ? panel : nullptr;
+}
+
+// The menu beside the panel, enlarged twice.
+void shootMenu(const wchar_t* name, HWND panel, HWND menu) {
+    const RECT shown = unite(windowRect(panel), windowRect(menu));
+    shoot(name, RECT{shown.left - 16, shown.top - 24, shown.right + 12, shown.bottom + 12}, 200);
+}
+
 } // namespace
 
 E2E_SCENARIO(tour) {
@@ -81,11 +97,8 @@ E2E_SCENARIO(tour) {
     const std::wstring exe = installEdgepad(L"tour");
     writeFile(iniBeside(exe), "[DATA]\r\nUSER_COMMAND=%( n)\r\nUSER_COMMAND_ON=0\r\n");
     Process edgepad(exe);
-    moveCursor(restingSpot().x, restingSpot().y);
-    if (!check(edgepad.start(), "edgepad.exe starts")) return;
-    const HWND panel = edgepad.waitPanel();
-    if (!check(panel != nullptr, "the panel appears")) return;
-    if (!check(settleIdle(panel), "the watcher is idle")) return;
+    const HWND panel = startEdgepad(edgepad);
+    if (!panel) return;
 
     // (a) Docked at the file manager's left edge, centred on the cursor.
     if (!check(dockAtFileManager(panel), "the panel docks at the file manager")) return;
@@ -103,8 +116,7 @@ E2E_SCENARIO(tour) {
     if (!check(parkAway(panel) && dockAtFileManager(panel), "the panel docks again")) return;
     const HWND menu = openMenu(panel);
     if (!check(menu != nullptr, "a right press opens the menu")) return;
-    const RECT shown = unite(windowRect(panel), windowRect(menu));
-    shoot(L"menu", RECT{shown.left - 16, shown.top - 24, shown.right + 12, shown.bottom + 12}, 200);
+    shootMenu(L"menu", panel, menu);
 
     // (b) Its first item switches the user button on; the next docking shows four buttons.
     chooseCommand(0);
@@ -128,4 +140,24 @@ E2E_SCENARIO(tour) {
     // The menu's last item ends the program.
     if (parkAway(panel) && dockAtFileManager(panel) && openMenu(panel)) chooseCommand(2);
     check(edgepad.waitExit(10000), "the exit item ends the program");
+}
+
+// The menu and the About window under an English UI language: tools/demo.sh runs this pass
+// under LANG=en_US.UTF-8, which Wine turns into one.
+E2E_SCENARIO(tour_english) {
+    TestWindows::open();
+    Process edgepad(installEdgepad(L"tour_english"));
+    const HWND panel = startEdgepad(edgepad);
+    if (!panel) return;
+    if (!check(dockAtFileManager(panel), "the panel docks at the file manager")) return;
+    const HWND menu = openMenu(panel);
+    if (!check(menu != nullptr, "a right press opens the menu")) return;
+    shootMenu(L"menu-english", panel, menu);
+
+    chooseCommand(1);
+    const HWND about = waitVisibleTitled(kAboutEnglish, edgepad.id());
+    if (!check(about != nullptr, "the About window opens")) return;
+    shoot(L"about-english", grow(windowRect(about), 2));
+    tap(VK_RETURN);
+    check(waitFor([&] { return !IsWindow(about); }), "Enter closes the About window");
 }

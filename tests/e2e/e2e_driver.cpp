@@ -569,15 +569,7 @@ int screenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
 // the next SetCursorPos a change that warps.
 bool moveCursor(int x, int y) {
     screenChanges();
-    // Under Wine a window that came up under the cursor can take in the cursor's arrival after
-    // the cursor has moved on, and set Wine's record of it back to that earlier spot while the
-    // X pointer stays where it went. A move to the spot Wine believes in goes no further than
-    // Wine's record, and the cursor reads the X pointer's spot again soon after: so a move
-    // that does not hold is made again from a step aside.
-    bool again = false;
     return waitFor([&] {
-        if (again) SetCursorPos(x > 0 ? x - 1 : x + 1, y);
-        again = true;
         SetCursorPos(x, y);
         POINT at{};
         if (!GetCursorPos(&at)) return false;

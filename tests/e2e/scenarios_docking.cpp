@@ -202,8 +202,10 @@ E2E_SCENARIO(docking_pause_before_the_panel_comes) {
     constexpr int kEntries = 6;
     std::vector<ULONGLONG> after;
     for (int entry = 0; entry < kEntries; ++entry) {
-        // Each entry at another height: the panel comes up under the cursor, and its late news
-        // of the cursor there can set Wine's record of the cursor back to that spot.
+        // Each entry at another height. The panel comes up under the cursor, and its late news
+        // of the cursor there can set Wine's record of the cursor back to that spot once the
+        // cursor has gone; a move to that very spot would then read as done at once and warp
+        // nothing.
         const POINT spot = stripSpot(w.fileManager, w.treeView, entry * 7 - 20);
         if (!check(parkAway(panel), "entry %d: the panel is parked first", entry)) return;
         Sleep(250); // a few ticks away, so that the next one in the strip is the first

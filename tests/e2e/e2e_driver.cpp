@@ -329,8 +329,16 @@ bool settleIdle(HWND panel) {
 }
 
 bool parkAway(HWND panel) {
-    moveCursor(restingSpot().x, restingSpot().y);
-    const bool parked = waitFor([&] { return panelParked(panel); });
+    const POINT away = restingSpot();
+    moveCursor(away.x, away.y);
+    // A late echo of an earlier spot (where a menu opened, or a window came up under the
+    // cursor) can put Wine's cursor back there after the move held; the panel then rightly
+    // stays. The hand is moved away again while the wait lasts.
+    const bool parked = waitFor([&] {
+        POINT at{};
+        if (GetCursorPos(&at) && (at.x != away.x || at.y != away.y)) moveCursor(away.x, away.y);
+        return panelParked(panel);
+    });
     return responsive(panel) && parked;
 }
 

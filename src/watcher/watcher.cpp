@@ -102,6 +102,10 @@ bool dockPauseRuns(Form1& panel, Hwnd window) {
     return true;
 }
 
+// A taskbar along the top or the left edge puts Start in the top-left corner, where the hand
+// throws the cursor to hit it: the exit bar must not come up there and swallow the click.
+bool overTaskbar(PointLook& look) { return look.className(vbTrue) == kTaskbarClass; }
+
 void settleTick(Form1& panel, PointLook& look) {
     Scale scale;
     const bool showing = panel.prevMark == kMarkShown;
@@ -127,10 +131,10 @@ void settleTick(Form1& panel, PointLook& look) {
         restartDockPause(panel);
     }
 
-    // A failed cursor read also lands here, as (0, 0). No exit bar during a drag: a panel that
-    // is not showing stays as it is, a shown one parks below.
-    const bool inExitCorner =
-        !pausing && panel.curMark == kMarkNothing && panel.cursorX == 0 && panel.cursorY == 0;
+    // No exit bar during a drag: a panel that is not showing stays as it is, a shown one parks
+    // below.
+    const bool inExitCorner = !pausing && panel.curMark == kMarkNothing && panel.cursorX == 0 &&
+                              panel.cursorY == 0 && !overTaskbar(look);
     if (inExitCorner && mouseButtonHeld()) {
         if (!showing) return;
     } else if (inExitCorner) {
@@ -172,26 +176,35 @@ void followDisplayChange(Form1& panel) {
 
 void Form1::onDisplayChange() { displayChanged = true; }
 
+namespace {
+
+void settleCursor(Form1& panel) {
+    const Screen::FactorsHeld oneLook;
+    const CursorTwips cursor = mod_RGN_UserFunction::getCursorTwips();
+    // No cursor while the lock screen or a secure-desktop prompt is up: nothing is known, so
+    // nothing changes, not even a display change's parking, until the cursor can be read again.
+    if (!cursor.read) return;
+    followDisplayChange(panel);
+    panel.cursorX = cursor.x;
+    panel.cursorY = cursor.y;
+    panel.curMark = kMarkNothing;
+    PointLook look(Point{mod_RGN_UserFunction::twipsToPixelsX(panel.cursorX),
+                         mod_RGN_UserFunction::twipsToPixelsY(panel.cursorY)});
+
+    // Over the panel itself (or the exit bar): nothing changes, not even the markers; a pause
+    // before docking starts again.
+    if (look.handle(vbTrue) != panel.hWnd())
+        settleTick(panel, look);
+    else
+        restartDockPause(panel);
+}
+
+} // namespace
+
 void Form1::Timer1_Timer() {
     // Off for the whole tick, so that nothing inside it can start another tick.
     Timer1.setEnabled(false);
-    followDisplayChange(*this);
-    {
-        const Screen::FactorsHeld oneLook;
-        const CursorTwips cursor = mod_RGN_UserFunction::getCursorTwips();
-        cursorX = cursor.x;
-        cursorY = cursor.y;
-        curMark = kMarkNothing;
-        PointLook look(Point{mod_RGN_UserFunction::twipsToPixelsX(cursorX),
-                             mod_RGN_UserFunction::twipsToPixelsY(cursorY)});
-
-        // Over the panel itself (or the exit bar): nothing changes, not even the markers; a
-        // pause before docking starts again.
-        if (look.handle(vbTrue) != hWnd())
-            settleTick(*this, look);
-        else
-            restartDockPause(*this);
-    }
+    settleCursor(*this);
     Timer1.setEnabled(true);
 }
 

@@ -26,4 +26,7 @@ constexpr std::array<std::wstring_view, 3> kServedTopLevelClasses = {L"CabinetWC
 constexpr std::wstring_view kServedHitClassPrefix = L"Sys";
 constexpr std::wstring_view kBrowserViewClass = L"Internet Explorer_Server";
 
+// The taskbar's top-level window.
+constexpr std::wstring_view kTaskbarClass = L"Shell_TrayWnd";
+
 } // namespace ep

@@ -201,6 +201,9 @@ class MenuItem {
 
     std::vector<MenuItem*> children;
     std::function<void()> Click;
+    // The click handler chooses the foreground window itself (a modal window followed by a
+    // focus return): the popup menu leaves the foreground as the handler left it.
+    bool choosesForeground = false;
 
   private:
     std::wstring caption_;

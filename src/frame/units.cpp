@@ -25,7 +25,8 @@ CursorTwips getCursorTwips() {
     const bool read = os().GetCursorPos(&point) != 0;
     if (!read) point = Point{};
     return CursorTwips{roundHalfEven(static_cast<double>(point.x) * Screen::TwipsPerPixelX()),
-                       roundHalfEven(static_cast<double>(point.y) * Screen::TwipsPerPixelY()), read};
+                       roundHalfEven(static_cast<double>(point.y) * Screen::TwipsPerPixelY()),
+                       read};
 }
 
 void yieldAndSleep(double ms) {

@@ -277,6 +277,7 @@ constexpr int PROCESS_PER_MONITOR_DPI_AWARE = 2;
 constexpr std::intptr_t DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 = -4;
 // DwmGetWindowAttribute: the window's visible frame, without the invisible resize borders.
 constexpr std::uint32_t DWMWA_EXTENDED_FRAME_BOUNDS = 9;
+constexpr std::uint32_t DWMWA_CLOAKED = 14; // Windows 8 on
 constexpr std::int32_t S_OK = 0;
 constexpr std::int32_t E_NOTIMPL = static_cast<std::int32_t>(0x80004001u);
 

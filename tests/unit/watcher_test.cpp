@@ -521,8 +521,8 @@ TEST_F(WatcherTest, AnUnreadableCursorChangesNothing) {
 // A taskbar along the top or the left edge has Start in the corner: no exit bar over it, from
 // any state; elsewhere the corner works as before.
 TEST_F(WatcherTest, NoExitBarOverTheTaskbar) {
-    const Hwnd taskbar = desk->addWindow("Shell_TrayWnd", "", Rect{0, 0, 48, 1024}, 0,
-                                         WS_POPUP | WS_VISIBLE);
+    const Hwnd taskbar =
+        desk->addWindow("Shell_TrayWnd", "", Rect{0, 0, 48, 1024}, 0, WS_POPUP | WS_VISIBLE);
     desk->addWindow("Start", "Start", Rect{0, 0, 48, 48}, taskbar, kChild);
     toIdle();
     at(0, 0);

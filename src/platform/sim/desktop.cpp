@@ -925,6 +925,10 @@ void Desktop::setVisibleFrameInsets(Hwnd hwnd, Rect insets) {
     if (Window* w = s_->find(hwnd)) w->frameInsets = insets;
 }
 
+void Desktop::setCloaked(Hwnd hwnd, std::uint32_t reason) {
+    if (Window* w = s_->find(hwnd)) w->cloaked = reason;
+}
+
 void Desktop::setUserUiLanguage(std::uint16_t langId) { s_->uiLanguage = langId; }
 void Desktop::setMessageFontFace(const std::wstring& face) { s_->messageFontFace = face; }
 void Desktop::setTextWidthPercent(const std::wstring& face, int percent) {

@@ -133,6 +133,10 @@ class Desktop : public Platform {
     // Windows 10 and 11 draw no side borders: the visible frame lies this far inside the
     // window's rectangle (left, top, right, bottom insets), as DWM reports it.
     void setVisibleFrameInsets(Hwnd hwnd, Rect insets);
+    // Windows 10 and 11 keep some windows that are visible by their style off the screen:
+    // suspended Store-app frames (DWM_CLOAKED_SHELL, 2), windows of other virtual desktops.
+    // DwmGetWindowAttribute(DWMWA_CLOAKED) tells them; nothing else does.
+    void setCloaked(Hwnd hwnd, std::uint32_t reason);
     // DwmGetWindowAttribute answers E_NOTIMPL, as under Wine 8 or with composition off.
     void setDwmUnavailable(bool unavailable);
     // Sends WM_DISPLAYCHANGE to every top-level window, as Windows does once monitors come or

@@ -67,6 +67,7 @@ struct Window {
     int dpi = 96;
     std::vector<Msg> received; // foreign windows: every message sent or posted
     Rect frameInsets;          // the visible frame lies this far inside rect (DWM)
+    std::uint32_t cloaked = 0; // DWMWA_CLOAKED: why DWM does not draw it, 0 when it does
 };
 
 struct WindowClassInfo {

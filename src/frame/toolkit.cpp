@@ -1,5 +1,6 @@
 #include "frame/toolkit.h"
 
+#include "frame/settings.h"
 #include "frame/text.h"
 
 #include <algorithm>
@@ -650,6 +651,7 @@ void resetToolkit() {
     if (s.applicationWindow) os().DestroyWindow(s.applicationWindow);
     if (s.screenInformation) os().DeleteDC(s.screenInformation);
     s = ToolkitState{};
+    mod_RGN_Proc::forgetSettingsFile();
 }
 
 void ShowModal(Form& form) {

@@ -343,7 +343,8 @@ constexpr int vbFormCode = 1;
 void Unload(Form& form, int unloadMode = vbFormCode);
 // Frees forms unloaded earlier; the message loop calls it between messages.
 void collectUnloadedForms();
-// Drops every form and window silently, for a test that starts the program afresh.
+// Drops every form and window silently, and the choice of settings file, for a test that
+// starts the program afresh.
 void resetToolkit();
 
 namespace detail {

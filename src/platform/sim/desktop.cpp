@@ -100,6 +100,7 @@ Desktop::Desktop(int screenWidth, int screenHeight) : s_(std::make_unique<State>
     s_->rootFolder = pattern;
     std::filesystem::create_directories(s_->hostPath(L"C:\\Tools"));
     std::filesystem::create_directories(s_->hostPath(L"C:\\Windows"));
+    std::filesystem::create_directories(s_->hostPath(s_->roamingAppData));
 
     GdiObject bitmap;
     bitmap.kind = GdiKind::Bitmap;

@@ -91,6 +91,13 @@ class Desktop : public Platform {
     // Read-only as Windows sees it (the host tests may run as root, who ignores modes):
     // a read-only file cannot be rewritten, a read-only folder takes no new files.
     void setReadOnly(const std::wstring& windowsPath, bool readOnly);
+    // The user's roaming application-data folder (C:\Users\user\AppData\Roaming unless set),
+    // there from the start as on Windows; a user name may hold characters that the ANSI code
+    // page lacks. Either shell function that reports it may be missing.
+    void setRoamingAppData(const std::wstring& windowsPath);
+    void setKnownFolderPathMissing(bool missing);
+    void setFolderPathMissing(bool missing);
+    int liveTaskAllocations() const; // paths the shell handed out and nobody freed
 
     // ---- screen
     // Display scale. The system DPI (LOGPIXELSX, the twips factor) is fixed for a process's
@@ -415,6 +422,20 @@ class Desktop : public Platform {
     bool ReadFile(Handle file, void* buffer, std::uint32_t count,
                   std::uint32_t* bytesRead) override;
     bool GetFileSizeEx(Handle file, std::int64_t* size) override;
+    bool WriteFile(Handle file, const void* buffer, std::uint32_t count,
+                   std::uint32_t* written) override;
+    bool CreateDirectoryW(const wchar_t* path) override;
+    bool DeleteFileW(const wchar_t* path) override;
+    std::uint32_t GetPrivateProfileStringW(const wchar_t* appName, const wchar_t* keyName,
+                                           const wchar_t* defaultValue, wchar_t* returned,
+                                           std::uint32_t size, const wchar_t* fileName) override;
+    bool WritePrivateProfileStringW(const wchar_t* appName, const wchar_t* keyName,
+                                    const wchar_t* value, const wchar_t* fileName) override;
+    std::int32_t SHGetKnownFolderPath(const Guid& folderId, std::uint32_t flags, Handle token,
+                                      wchar_t** path) override;
+    std::int32_t SHGetFolderPathW(Hwnd owner, int csidl, Handle token, std::uint32_t flags,
+                                  wchar_t* path) override;
+    void CoTaskMemFree(void* memory) override;
     Handle CreateMutexW(bool initialOwner, const wchar_t* name) override;
     std::uint32_t GetLastError() override;
     Handle OpenProcess(std::uint32_t access, bool inherit, std::uint32_t processId) override;

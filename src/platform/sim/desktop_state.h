@@ -129,8 +129,9 @@ struct TimerModel {
 struct KernelObject {
     bool mutex = false;
     std::wstring name;
-    std::filesystem::path file; // an open file for reading, else empty
+    std::filesystem::path file; // an open file, else empty
     std::uint64_t position = 0;
+    bool writing = false; // opened with GENERIC_WRITE
 };
 
 struct Desktop::State {
@@ -319,6 +320,19 @@ struct Desktop::State {
     // ---- files (desktop_kernel.cpp)
     std::filesystem::path hostPath(const std::wstring& windowsPath) const;
     bool writable(const std::filesystem::path& path) const;
+    // The profile functions on ANSI text, for the A and the W calls alike.
+    std::uint32_t readProfileString(const char* appName, const char* keyName,
+                                    const char* defaultValue, char* returned, std::uint32_t size,
+                                    const std::wstring& fileName);
+    bool writeProfileString(const char* appName, const char* keyName, const char* value,
+                            const std::wstring& fileName);
+
+    // ---- the user's folders (desktop_shell.cpp)
+    std::wstring roamingAppData = L"C:\\Users\\user\\AppData\\Roaming";
+    bool knownFolderPathMissing = false; // SHGetKnownFolderPath, Windows Vista on
+    bool folderPathMissing = false;      // SHGetFolderPathW
+    // Paths SHGetKnownFolderPath handed out that CoTaskMemFree has not freed yet.
+    std::map<void*, std::unique_ptr<wchar_t[]>> taskAllocations;
 };
 
 std::string narrow(const std::wstring& text); // UTF-8, the sim's ANSI code page

@@ -1,14 +1,12 @@
 #include "frame/sendkeys.h"
 
-#include "platform/platform.h"
-
 #include <array>
 
 namespace ep {
 
 namespace {
 
-// Modifier bits as VkKeyScanW's high byte gives them.
+// Modifier bits as VkKeyScanExW's high byte gives them.
 constexpr std::uint8_t kShiftBit = 1;
 constexpr std::uint8_t kCtrlBit = 2;
 constexpr std::uint8_t kAltBit = 4;
@@ -27,55 +25,24 @@ constexpr std::array<ModifierKey, 3> kModifierKeys{{
 struct NamedKey {
     std::string_view name;
     std::uint8_t vk;
-    // Keys a real keyboard sends with the E0 prefix; receivers see the extended bit set.
-    bool extended;
 };
 
 constexpr NamedKey kNamedKeys[] = {
-    {"BACKSPACE", VK_BACK, false},
-    {"BS", VK_BACK, false},
-    {"BKSP", VK_BACK, false},
-    {"BREAK", VK_CANCEL, true},
-    {"CAPSLOCK", VK_CAPITAL, false},
-    {"DELETE", VK_DELETE, true},
-    {"DEL", VK_DELETE, true},
-    {"DOWN", VK_DOWN, true},
-    {"END", VK_END, true},
-    {"ENTER", VK_RETURN, false},
-    {"ESC", VK_ESCAPE, false},
-    {"HELP", VK_HELP, false},
-    {"HOME", VK_HOME, true},
-    {"INSERT", VK_INSERT, true},
-    {"INS", VK_INSERT, true},
-    {"LEFT", VK_LEFT, true},
-    {"NUMLOCK", VK_NUMLOCK, true},
-    {"PGDN", VK_NEXT, true},
-    {"PGUP", VK_PRIOR, true},
-    {"PRTSC", VK_SNAPSHOT, true},
-    {"RIGHT", VK_RIGHT, true},
-    {"SCROLLLOCK", VK_SCROLL, false},
-    {"TAB", VK_TAB, false},
-    {"UP", VK_UP, true},
-    {"F1", VK_F1 + 0, false},
-    {"F2", VK_F1 + 1, false},
-    {"F3", VK_F1 + 2, false},
-    {"F4", VK_F1 + 3, false},
-    {"F5", VK_F1 + 4, false},
-    {"F6", VK_F1 + 5, false},
-    {"F7", VK_F1 + 6, false},
-    {"F8", VK_F1 + 7, false},
-    {"F9", VK_F1 + 8, false},
-    {"F10", VK_F1 + 9, false},
-    {"F11", VK_F1 + 10, false},
-    {"F12", VK_F1 + 11, false},
-    {"F13", VK_F1 + 12, false},
-    {"F14", VK_F1 + 13, false},
-    {"F15", VK_F1 + 14, false},
-    {"F16", VK_F1 + 15, false},
-    {"ADD", VK_ADD, false},
-    {"SUBTRACT", VK_SUBTRACT, false},
-    {"MULTIPLY", VK_MULTIPLY, false},
-    {"DIVIDE", VK_DIVIDE, true},
+    {"BACKSPACE", VK_BACK},    {"BS", VK_BACK},          {"BKSP", VK_BACK},
+    {"BREAK", VK_CANCEL},      {"CAPSLOCK", VK_CAPITAL}, {"DELETE", VK_DELETE},
+    {"DEL", VK_DELETE},        {"DOWN", VK_DOWN},        {"END", VK_END},
+    {"ENTER", VK_RETURN},      {"ESC", VK_ESCAPE},       {"HELP", VK_HELP},
+    {"HOME", VK_HOME},         {"INSERT", VK_INSERT},    {"INS", VK_INSERT},
+    {"LEFT", VK_LEFT},         {"NUMLOCK", VK_NUMLOCK},  {"PGDN", VK_NEXT},
+    {"PGUP", VK_PRIOR},        {"PRTSC", VK_SNAPSHOT},   {"RIGHT", VK_RIGHT},
+    {"SCROLLLOCK", VK_SCROLL}, {"TAB", VK_TAB},          {"UP", VK_UP},
+    {"F1", VK_F1 + 0},         {"F2", VK_F1 + 1},        {"F3", VK_F1 + 2},
+    {"F4", VK_F1 + 3},         {"F5", VK_F1 + 4},        {"F6", VK_F1 + 5},
+    {"F7", VK_F1 + 6},         {"F8", VK_F1 + 7},        {"F9", VK_F1 + 8},
+    {"F10", VK_F1 + 9},        {"F11", VK_F1 + 10},      {"F12", VK_F1 + 11},
+    {"F13", VK_F1 + 12},       {"F14", VK_F1 + 13},      {"F15", VK_F1 + 14},
+    {"F16", VK_F1 + 15},       {"ADD", VK_ADD},          {"SUBTRACT", VK_SUBTRACT},
+    {"MULTIPLY", VK_MULTIPLY}, {"DIVIDE", VK_DIVIDE},
 };
 
 const NamedKey* findNamedKey(std::wstring_view name) {
@@ -147,7 +114,7 @@ class Parser {
             closeGroup(pos);
             return pos + 1;
         case L'~':
-            namedKey(VK_RETURN, false, 1, pos);
+            namedKey(VK_RETURN, 1, pos);
             return pos + 1;
         case L'{':
             return braced(pos);
@@ -188,11 +155,13 @@ class Parser {
     }
 
     void add(std::uint16_t vk, std::uint16_t scan, std::uint32_t flags) {
+        if (!(flags & KEYEVENTF_UNICODE) && isExtendedKey(std::uint8_t(vk)))
+            flags |= KEYEVENTF_EXTENDEDKEY;
         result_.strokes.push_back(KeyStroke{vk, scan, flags});
     }
-    void press(std::uint8_t vk, std::uint32_t flags) {
-        add(vk, 0, flags);
-        add(vk, 0, flags | KEYEVENTF_KEYUP);
+    void press(std::uint8_t vk) {
+        add(vk, 0, 0);
+        add(vk, 0, KEYEVENTF_KEYUP);
     }
     void releaseAll(const Held& held) {
         for (auto vk = held.vks.rbegin(); vk != held.vks.rend(); ++vk)
@@ -237,10 +206,10 @@ class Parser {
         pending_ = Held{};
     }
 
-    void namedKey(std::uint8_t vk, bool extended, unsigned repeat, std::size_t pos) {
+    void namedKey(std::uint8_t vk, unsigned repeat, std::size_t pos) {
         if (!reserve(2 * std::size_t(repeat), pos)) return;
         for (unsigned i = 0; i < repeat; ++i)
-            press(vk, extended ? KEYEVENTF_EXTENDEDKEY : 0);
+            press(vk);
         keyDone();
     }
 
@@ -263,7 +232,7 @@ class Parser {
                 for (std::uint8_t m : wrap.vks)
                     add(m, 0, 0);
                 for (unsigned i = 0; i < repeat; ++i)
-                    press(vk, 0);
+                    press(vk);
                 releaseAll(wrap);
                 return keyDone();
             }
@@ -330,7 +299,7 @@ class Parser {
         if (isCharacter)
             character(name, repeat, open);
         else
-            namedKey(key->vk, key->extended, repeat, open);
+            namedKey(key->vk, repeat, open);
         return close + 1;
     }
 
@@ -345,8 +314,7 @@ class Parser {
 // time it looks at its queue, and each look takes at most one queued input message, so one
 // round trip per key event (and one more) outlasts them all. A second at most in total, and
 // no waiting on a hung target.
-void waitForKeysProcessed(Platform& platform, std::size_t keyEvents) {
-    const Hwnd foreground = platform.GetForegroundWindow();
+void waitForKeysProcessed(Platform& platform, Hwnd foreground, std::size_t keyEvents) {
     if (!foreground) return;
     constexpr std::uint32_t kLimitMs = 1000;
     const std::uint32_t start = platform.GetTickCount();
@@ -366,10 +334,49 @@ ParsedKeyString parseKeyString(std::wstring_view text, const KeyboardLayout& lay
     return Parser(text, layout).run();
 }
 
+bool isExtendedKey(std::uint8_t vk) {
+    switch (vk) {
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN:
+    case VK_INSERT:
+    case VK_DELETE:
+    case VK_HOME:
+    case VK_END:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_RCONTROL:
+    case VK_RMENU:
+    case VK_NUMLOCK:
+    case VK_DIVIDE:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_APPS:
+    case VK_SNAPSHOT:
+    case VK_CANCEL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+Hkl keyboardLayoutOf(Hwnd window) {
+    return os().GetKeyboardLayout(window ? os().GetWindowThreadProcessId(window, nullptr) : 0);
+}
+
+KeyboardInput keyInput(std::uint8_t vk, std::uint32_t flags, Hkl layout) {
+    if (isExtendedKey(vk)) flags |= KEYEVENTF_EXTENDEDKEY;
+    const auto scan = std::uint16_t(os().MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC, layout));
+    return KeyboardInput{vk, scan, flags};
+}
+
 bool SendKeys(std::wstring_view keys, bool wait) {
     Platform& platform = os();
-    const ParsedKeyString parsed =
-        parseKeyString(keys, [&platform](wchar_t ch) { return platform.VkKeyScanW(ch); });
+    const Hwnd foreground = platform.GetForegroundWindow();
+    const Hkl layout = keyboardLayoutOf(foreground);
+    const ParsedKeyString parsed = parseKeyString(
+        keys, [&platform, layout](wchar_t ch) { return platform.VkKeyScanExW(ch, layout); });
     if (!parsed) {
         platform.MessageBeep(MB_ICONWARNING);
         return false;
@@ -378,10 +385,14 @@ bool SendKeys(std::wstring_view keys, bool wait) {
 
     std::vector<KeyboardInput> inputs;
     inputs.reserve(parsed.strokes.size());
-    for (const KeyStroke& stroke : parsed.strokes)
-        inputs.push_back(KeyboardInput{stroke.vk, stroke.scan, stroke.flags});
+    for (const KeyStroke& stroke : parsed.strokes) {
+        if (stroke.flags & KEYEVENTF_UNICODE)
+            inputs.push_back(KeyboardInput{stroke.vk, stroke.scan, stroke.flags});
+        else
+            inputs.push_back(keyInput(std::uint8_t(stroke.vk), stroke.flags, layout));
+    }
     platform.SendInput(std::uint32_t(inputs.size()), inputs.data());
-    if (wait) waitForKeysProcessed(platform, inputs.size());
+    if (wait) waitForKeysProcessed(platform, foreground, inputs.size());
     return true;
 }
 

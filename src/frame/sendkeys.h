@@ -8,6 +8,8 @@
 // themselves. Anything else is rejected as a whole: nothing of a rejected string is typed.
 #pragma once
 
+#include "platform/platform.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -26,7 +28,7 @@ struct KeyStroke {
     bool operator==(const KeyStroke&) const = default;
 };
 
-// The keyboard layout as VkKeyScanW reports it: low byte the virtual key, high byte the
+// The keyboard layout as VkKeyScanExW reports it: low byte the virtual key, high byte the
 // modifiers it needs (1 Shift, 2 Ctrl, 4 Alt), -1 when no key produces the character.
 using KeyboardLayout = std::function<std::int16_t(wchar_t)>;
 
@@ -56,11 +58,28 @@ constexpr unsigned kMaxRepeat = 1000;
 constexpr std::size_t kMaxKeyStrokes = 16384;
 
 // Pure: the records that type `text` on `layout`, in order, or why the text is rejected.
+// Keys a keyboard sends with the E0 prefix carry KEYEVENTF_EXTENDEDKEY; scan codes are left
+// to keyInput.
 ParsedKeyString parseKeyString(std::wstring_view text, const KeyboardLayout& layout);
 
-// Types `keys` into the foreground window. A rejected string types nothing and gives the
-// standard warning beep; the result says whether the string was accepted. With `wait`, returns
-// once the foreground window's process has taken the keys in, or after one second at most.
+// The keys a keyboard sends with the E0 prefix: the arrows, Insert, Delete, Home, End, Page Up
+// and Page Down, right Ctrl and right Alt, Num Lock, the keypad's Divide, the Windows keys,
+// Apps, Print Screen and Break. The receiving window sees them with the extended bit set.
+bool isExtendedKey(std::uint8_t vk);
+
+// The keyboard layout of the thread that owns `window`, which reads the keys sent to it; the
+// program's own where there is no such window.
+Hkl keyboardLayoutOf(Hwnd window);
+
+// A key event as a keyboard makes it on `layout`: the virtual key, its scan code there, and the
+// extended bit on the E0 keys. Programs that read scan codes (browsers, terminals,
+// remote-desktop clients) see an unidentified key without one.
+KeyboardInput keyInput(std::uint8_t vk, std::uint32_t flags, Hkl layout);
+
+// Types `keys` into the foreground window, each key as a keyboard with that window's layout
+// makes it. A rejected string types nothing and gives the standard warning beep; the result
+// says whether the string was accepted. With `wait`, returns once the foreground window's
+// process has taken the keys in, or after one second at most.
 bool SendKeys(std::wstring_view keys, bool wait);
 
 } // namespace ep

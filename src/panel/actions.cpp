@@ -4,12 +4,14 @@
 //
 // Keys go only to the served window. A press while no window is served, on a window that has
 // gone, or when the window will not come forward sends nothing at all: an Alt+F4 that lands
-// on some other window would close something the user never pointed at.
+// on some other window would close something the user never pointed at. Nor does a press on a
+// window that runs elevated while the program does not: Windows would drop its keys unseen.
 #include "frame/sendkeys.h"
 #include "frame/text.h"
 #include "frame/units.h"
 #include "menu/frm_menu.h"
 #include "panel/form1.h"
+#include "panel/integrity.h"
 
 #include <cstdint>
 #include <deque>
@@ -144,16 +146,19 @@ bool targetInForeground(Hwnd target) {
     return why ? declined(target, why) : true;
 }
 
-// modifier+key, as soon as the served window is in front. The foreground is checked right
-// before the first key: once a key is down its release must follow whatever happens in
-// between, or the key would stay held system-wide.
+// modifier+key, as soon as the served window is in front, as a keyboard with its layout makes
+// them. The four events go in one call: no other input can fall between the downs and the
+// ups, and no key can be left held should the program end halfway.
 void sendChord(Hwnd target, std::uint8_t modifier, std::uint8_t key) {
     if (!targetInForeground(target)) return;
-    os().keybd_event(modifier, 0, 0, 0);
-    os().keybd_event(key, 0, 0, 0);
-    DoEvents();
-    os().keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
-    os().keybd_event(modifier, 0, KEYEVENTF_KEYUP, 0);
+    const Hkl layout = keyboardLayoutOf(target);
+    const KeyboardInput chord[] = {
+        keyInput(modifier, 0, layout),
+        keyInput(key, 0, layout),
+        keyInput(key, KEYEVENTF_KEYUP, layout),
+        keyInput(modifier, KEYEVENTF_KEYUP, layout),
+    };
+    os().SendInput(std::uint32_t(std::size(chord)), chord);
 }
 
 // Parking moves the panel from under the cursor. Under Wine on X the window now under it
@@ -216,6 +221,14 @@ template <class Action> void handlePress(Form1& panel, int button, Action action
         PopupMenu(panel, form<frmMenu>().mpop);
     } else if (button == vbLeftButton && panel.panelMode != kModeExitBar) {
         const Hwnd target = panel.targetHwnd;
+        // Windows drops the keys sent to an elevated window and says nothing, so the press
+        // leaves it alone and says so with the error sound.
+        if (runsAtHigherIntegrity(target)) {
+            os().MessageBeep(MB_ICONHAND);
+            declined(target, L"the served window runs at a higher integrity level (as "
+                             L"administrator) than this program");
+            return;
+        }
         os().SetForegroundWindow(target);
         action(target);
     }

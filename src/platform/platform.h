@@ -28,6 +28,7 @@ using Hicon = std::intptr_t;
 using Hmenu = std::intptr_t;
 using Handle = std::intptr_t; // kernel objects (mutex, process)
 using Hmonitor = std::intptr_t;
+using Hkl = std::intptr_t; // a keyboard layout
 
 struct Point {
     std::int32_t x = 0;
@@ -108,6 +109,13 @@ struct KeyboardInput {
     std::uint16_t wVk = 0;
     std::uint16_t wScan = 0;
     std::uint32_t dwFlags = 0;
+};
+
+// TOKEN_MANDATORY_LABEL: what GetTokenInformation(TokenIntegrityLevel) writes at the start of
+// the buffer; the label's SID follows it in the same buffer.
+struct TokenMandatoryLabel {
+    void* Sid = nullptr;
+    std::uint32_t Attributes = 0;
 };
 
 // LASTINPUTINFO.
@@ -289,6 +297,7 @@ constexpr std::uint32_t PM_REMOVE = 0x0001;
 constexpr std::uint32_t MB_OK = 0x00000000;
 constexpr std::uint32_t MB_ICONWARNING = 0x00000030;
 constexpr std::uint32_t MB_ICONERROR = 0x00000010;
+constexpr std::uint32_t MB_ICONHAND = 0x00000010;
 constexpr std::uint32_t MB_TASKMODAL = 0x00002000;
 constexpr std::uint32_t MB_SETFOREGROUND = 0x00010000;
 constexpr std::uint32_t MB_TOPMOST = 0x00040000;
@@ -342,6 +351,12 @@ constexpr std::uint8_t VK_F16 = 0x7F;
 constexpr std::uint8_t VK_NUMLOCK = 0x90;
 constexpr std::uint8_t VK_SCROLL = 0x91;
 constexpr std::uint8_t VK_CANCEL = 0x03;
+constexpr std::uint8_t VK_LWIN = 0x5B;
+constexpr std::uint8_t VK_RWIN = 0x5C;
+constexpr std::uint8_t VK_APPS = 0x5D;
+constexpr std::uint8_t VK_RCONTROL = 0xA3;
+constexpr std::uint8_t VK_RMENU = 0xA5;
+constexpr std::uint32_t MAPVK_VK_TO_VSC = 0;
 constexpr std::uint32_t KEYEVENTF_EXTENDEDKEY = 0x0001;
 constexpr std::uint32_t KEYEVENTF_KEYUP = 0x0002;
 constexpr std::uint32_t KEYEVENTF_UNICODE = 0x0004;
@@ -410,6 +425,10 @@ constexpr Guid FOLDERID_RoamingAppData{
     0x3EB685DB, 0x65F9, 0x4CF6, {0xA0, 0x3A, 0xE3, 0xEF, 0x65, 0x72, 0x9F, 0x3D}};
 constexpr int CSIDL_APPDATA = 0x001A;
 constexpr std::uint32_t SHGFP_TYPE_CURRENT = 0;
+// advapi32: process tokens.
+constexpr std::uint32_t TOKEN_QUERY = 0x0008;
+constexpr int TokenIntegrityLevel = 25; // TOKEN_INFORMATION_CLASS
+constexpr std::uint32_t SECURITY_MAX_SID_SIZE = 68;
 
 // The calls. Each backend implements every one; the names, argument order and meaning are
 // the platform's. Where the platform takes a pointer-sized union (WPARAM, LPARAM) or a
@@ -533,12 +552,25 @@ class Platform {
     virtual bool DestroyMenu(Hmenu menu) = 0;
 
     // ---- user32: keyboard
-    virtual void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
-                             std::uintptr_t extraInfo) = 0;
     virtual std::uint32_t SendInput(std::uint32_t count, const KeyboardInput* inputs) = 0;
-    virtual std::int16_t VkKeyScanW(wchar_t ch) = 0;
     virtual std::int16_t GetKeyState(int vk) = 0;
     virtual std::int16_t GetAsyncKeyState(int vk) = 0;
+
+    // ---- user32: keyboard layouts, each thread's own. A key is sent as the layout of the
+    // window that reads it would make it.
+    virtual Hkl GetKeyboardLayout(std::uint32_t threadId) = 0;
+    virtual std::uint32_t MapVirtualKeyExW(std::uint32_t code, std::uint32_t mapType,
+                                           Hkl layout) = 0;
+    virtual std::int16_t VkKeyScanExW(wchar_t ch, Hkl layout) = 0;
+
+    // ---- advapi32 (and kernel32's pseudo-handle): a process's integrity level, read from its
+    // token's mandatory label.
+    virtual Handle GetCurrentProcess() = 0;
+    virtual bool OpenProcessToken(Handle process, std::uint32_t desiredAccess, Handle* token) = 0;
+    virtual bool GetTokenInformation(Handle token, int infoClass, void* info, std::uint32_t length,
+                                     std::uint32_t* returnLength) = 0;
+    virtual std::uint8_t* GetSidSubAuthorityCount(void* sid) = 0;
+    virtual std::uint32_t* GetSidSubAuthority(void* sid, std::uint32_t subAuthority) = 0;
 
     // ---- gdi32
     virtual Hrgn ExtCreateRegion(const XForm* xform, std::uint32_t count, const void* data) = 0;

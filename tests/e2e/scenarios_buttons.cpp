@@ -4,6 +4,7 @@
 #include "e2e.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -442,5 +443,56 @@ E2E_SCENARIO(docking_hand_approaches_hold_still) {
     }
     check(jumps == 0, "in %d approaches from the strip onto the panel it never moved (%d moves)",
           kApproaches, jumps);
+    check(edgepad.running(), "the program keeps running");
+}
+
+namespace {
+
+// "vAlt:38 vLeft:4B* ^Left:4B* ^Alt:38": each key with the scan code the window read in its
+// lParam (bits 16 to 23), "*" where the extended bit (24) is set.
+std::string describeScanCodes(const std::vector<Received>& keys) {
+    std::string out;
+    for (const Received& key : keys) {
+        char scan[8];
+        std::snprintf(scan, sizeof scan, ":%02X", unsigned((key.lParam >> 16) & 0xFF));
+        if (!out.empty()) out += ' ';
+        out += describeKeys({key}) + scan + (((key.lParam >> 24) & 1) ? "*" : "");
+    }
+    return out;
+}
+
+} // namespace
+
+// Each key arrives as a keyboard makes it: programs that read scan codes (browsers, terminals,
+// remote-desktop clients) must see Alt, the arrows and F4, and the letters of a key string.
+E2E_SCENARIO(buttons_keys_carry_scan_codes) {
+    TestWindows& windows = TestWindows::open();
+    Process edgepad(installWith(L"buttons_scan_codes", settingsWith("ab{LEFT}", true)));
+    const HWND panel = startAndPark(edgepad, windows);
+    if (!panel) return;
+    struct Press {
+        int cell;
+        const char* expected;
+        const char* what;
+    };
+    const Press presses[] = {
+        {1, "vAlt:38 vLeft:4B* ^Left:4B* ^Alt:38", "the back chord"},
+        {2, "vAlt:38 vRight:4D* ^Right:4D* ^Alt:38", "the forward chord"},
+        {0, "vAlt:38 vF4:3E ^F4:3E ^Alt:38", "the close chord"},
+        {3, "vA:1E ^A:1E vB:30 ^B:30 vLeft:4B* ^Left:4B*", "the key string \"ab{LEFT}\""},
+    };
+    for (const Press& press : presses) {
+        const auto docked = dockAt(panel, windows.fileManager, windows.treeView, windows);
+        if (!docked) return;
+        windows.clearReceived();
+        clickCell(*docked, press.cell);
+        std::string got;
+        waitFor([&] {
+            got = describeScanCodes(keysIn(windows.received(windows.fileManager)));
+            return got == press.expected;
+        });
+        check(got == press.expected, "%s: the file manager reads \"%s\" (got \"%s\")", press.what,
+              press.expected, got.c_str());
+    }
     check(edgepad.running(), "the program keeps running");
 }

@@ -189,22 +189,40 @@ TEST_F(ButtonsTest, CloseCellClosesTheTargetAndParks) {
     EXPECT_FALSE(desktop.keyIsDown(VK_MENU));
 }
 
-TEST_F(ButtonsTest, ChordsAreKeybdEventsInPressPressReleaseReleaseOrder) {
+// Each chord is one SendInput call of four events, each with its key's scan code and, for
+// the arrows, the extended bit, as the served window reads them.
+TEST_F(ButtonsTest, ChordsAreOneSendInputInPressPressReleaseReleaseOrderWithScanCodes) {
+    struct Chord {
+        int cell;
+        std::uint16_t key;
+        std::uint8_t scan;
+        bool extended;
+    };
+    const Chord chords[] = {
+        {1, VK_LEFT, 0x4B, true}, {2, VK_RIGHT, 0x4D, true}, {0, VK_F4, 0x3E, false}};
     startDocked();
-    pressCell(1);
-    const std::vector<sim::KeyEvent>& keys = desktop.keyEvents();
-    ASSERT_EQ(keys.size(), 4u);
-    const std::uint16_t vks[] = {18, 37, 37, 18};
-    const bool ups[] = {false, false, true, true};
-    for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(keys[i].vk, vks[i]);
-        EXPECT_EQ(keys[i].up, ups[i]);
-        EXPECT_EQ(keys[i].flags, ups[i] ? KEYEVENTF_KEYUP : 0u);
-        EXPECT_FALSE(keys[i].viaSendInput);
-        EXPECT_EQ(keys[i].target, files);
+    for (const Chord& chord : chords) {
+        SCOPED_TRACE("cell " + std::to_string(chord.cell));
+        desktop.resetCallCounts();
+        const std::size_t before = desktop.keyEvents().size();
+        pressCell(chord.cell);
+        const std::vector<sim::KeyEvent> keys = keysSince(before);
+        ASSERT_EQ(keys.size(), 4u);
+        EXPECT_EQ(desktop.callCounts()["SendInput"], 1u);
+        const std::uint16_t vks[] = {VK_MENU, chord.key, chord.key, VK_MENU};
+        const bool ups[] = {false, false, true, true};
+        for (std::size_t i = 0; i < 4; ++i) {
+            const bool isKey = vks[i] == chord.key;
+            EXPECT_EQ(keys[i].vk, vks[i]);
+            EXPECT_EQ(keys[i].up, ups[i]);
+            EXPECT_TRUE(keys[i].viaSendInput);
+            EXPECT_EQ(keys[i].target, files);
+            EXPECT_EQ(keys[i].scanCode(), isKey ? chord.scan : 0x38) << i;
+            EXPECT_EQ(keys[i].extended(), isKey && chord.extended) << i;
+        }
+        EXPECT_FALSE(desktop.keyIsDown(VK_MENU));
+        EXPECT_FALSE(desktop.keyIsDown(chord.key));
     }
-    EXPECT_FALSE(desktop.keyIsDown(VK_MENU));
-    EXPECT_FALSE(desktop.keyIsDown(VK_LEFT));
 }
 
 TEST_F(ButtonsTest, UserButtonTypesTheUserKeysWhereverItIsPressedAndParksFirst) {
@@ -357,13 +375,8 @@ class ParkingLogDesktop : public sim::Desktop {
         if (hwnd != 0 && hwnd == panel && !(flags & SWP_NOMOVE) && x == kParkedLeftPx) note("park");
         return sim::Desktop::SetWindowPos(hwnd, insertAfter, x, y, cx, cy, flags);
     }
-    void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
-                     std::uintptr_t extraInfo) override {
-        note("key");
-        sim::Desktop::keybd_event(vk, scan, flags, extraInfo);
-    }
     std::uint32_t SendInput(std::uint32_t count, const KeyboardInput* inputs) override {
-        note("typed");
+        note("keys");
         return sim::Desktop::SendInput(count, inputs);
     }
     // What happened since the last call.
@@ -408,8 +421,8 @@ TEST_F(ParkingTest, CloseParksAfterItsKeysTypingParksBeforeBackAndForwardNever) 
     at(210, 300); // the first tick, in the strip: served, the start-up strip still up
     ASSERT_EQ(panel().targetHwnd, files);
     ASSERT_TRUE(panel().Picture2.Visible());
-    EXPECT_EQ(pressRow(7), "key key key key park") << "start-up strip, close cell";
-    EXPECT_EQ(pressRow(22), "park typed") << "start-up strip, minimise cell";
+    EXPECT_EQ(pressRow(7), "keys park") << "start-up strip, close cell";
+    EXPECT_EQ(pressRow(22), "park keys") << "start-up strip, minimise cell";
     EXPECT_EQ(pressRow(31), "") << "start-up strip, third row";
     ASSERT_TRUE(desk.windowIconic(files)) << "the minimise cell's keys minimised it";
     desk.ShowWindow(files, SW_RESTORE);
@@ -417,12 +430,12 @@ TEST_F(ParkingTest, CloseParksAfterItsKeysTypingParksBeforeBackAndForwardNever) 
     at(600, 800);
     at(210, 300);
     ASSERT_EQ(desk.windowRect(panel().hWnd()).left, 200);
-    EXPECT_EQ(pressRow(7), "key key key key park") << "close cell";
+    EXPECT_EQ(pressRow(7), "keys park") << "close cell";
     at(600, 800);
     at(210, 300);
-    EXPECT_EQ(pressRow(22), "key key key key") << "back cell";
-    EXPECT_EQ(pressRow(37), "key key key key") << "forward cell";
-    EXPECT_EQ(pressRow(52), "park typed") << "user button";
+    EXPECT_EQ(pressRow(22), "keys") << "back cell";
+    EXPECT_EQ(pressRow(37), "keys") << "forward cell";
+    EXPECT_EQ(pressRow(52), "park keys") << "user button";
 
     SCOPED_TRACE("with the target gone no key goes out, but the panel parks all the same");
     at(600, 800);
@@ -448,11 +461,6 @@ class KeyTimesDesktop : public sim::Desktop {
         if (hwnd != 0 && hwnd == panel && !(flags & SWP_NOMOVE) && x == kParkedLeftPx && !parkedAt)
             parkedAt = now();
         return sim::Desktop::SetWindowPos(hwnd, insertAfter, x, y, cx, cy, flags);
-    }
-    void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
-                     std::uintptr_t extraInfo) override {
-        if (!firstKeyAt) firstKeyAt = now();
-        sim::Desktop::keybd_event(vk, scan, flags, extraInfo);
     }
     std::uint32_t SendInput(std::uint32_t count, const KeyboardInput* inputs) override {
         if (!firstKeyAt) firstKeyAt = now();
@@ -838,6 +846,52 @@ TEST_F(ButtonsTest, ARejectedKeyStringTypesNothingAndBeeps) {
     dock();
     pressCell(1);
     EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt");
+}
+
+// ---- Elevated windows -------------------------------------------------------------------
+
+// Windows would drop every key sent to a window that runs as administrator: the press leaves it
+// alone, plays the error sound and tells a debugger why.
+TEST_F(ButtonsTest, AnElevatedServedWindowGetsNoSwitchNoKeysAndTheErrorSound) {
+    settings("x", true);
+    startDocked();
+    desktop.setIntegrityLevel(files, sim::SECURITY_MANDATORY_HIGH_RID);
+    desktop.activate(notes);
+    const Rect docked = panelRect();
+    const int handles = desktop.liveKernelHandles();
+    desktop.resetCallCounts();
+    for (int cell = 0; cell < 4; ++cell)
+        pressCell(cell);
+    EXPECT_EQ(allKeys(), "");
+    EXPECT_EQ(desktop.callCounts()["SetForegroundWindow"], 0u);
+    EXPECT_EQ(desktop.foreground(), notes);
+    EXPECT_EQ(desktop.beeps, std::vector<std::uint32_t>(4, MB_ICONHAND));
+    EXPECT_EQ(panelRect().left, docked.left);
+    EXPECT_EQ(desktop.liveKernelHandles(), handles);
+    ASSERT_FALSE(desktop.debugLines.empty());
+    EXPECT_NE(desktop.debugLines.back().find(L"higher integrity level"), std::wstring::npos);
+
+    SCOPED_TRACE("the program run as administrator too serves it");
+    desktop.setIntegrityLevel(0, sim::SECURITY_MANDATORY_HIGH_RID);
+    pressCell(1);
+    EXPECT_EQ(keysTo(files), "vAlt vLeft ^Left ^Alt");
+    EXPECT_EQ(desktop.beeps.size(), 4u);
+}
+
+TEST_F(ButtonsTest, WhereTheLevelCannotBeReadThePressGoesOn) {
+    startDocked();
+    desktop.setIntegrityLevel(files, sim::SECURITY_MANDATORY_HIGH_RID);
+    for (const char* call : {"OpenProcess", "OpenProcessToken", "GetTokenInformation"}) {
+        SCOPED_TRACE(call);
+        desktop.failProcessQuery(call, true);
+        desktop.activate(notes);
+        const std::size_t before = desktop.keyEvents().size();
+        pressCell(1);
+        EXPECT_EQ(describe(keysSince(before)), "vAlt vLeft ^Left ^Alt");
+        EXPECT_EQ(desktop.foreground(), files);
+        desktop.failProcessQuery(call, false);
+    }
+    EXPECT_TRUE(desktop.beeps.empty());
 }
 
 // ---- Nesting ----------------------------------------------------------------------------

@@ -12,7 +12,7 @@
 namespace ep {
 namespace {
 
-// A US keyboard, as VkKeyScanW reports it there.
+// A US keyboard, as VkKeyScanExW reports it there.
 std::int16_t usLayout(wchar_t ch) {
     if (ch >= L'a' && ch <= L'z') return std::int16_t(ch - L'a' + 'A');
     if (ch >= L'A' && ch <= L'Z') return std::int16_t(0x100 | ch);
@@ -309,8 +309,8 @@ TEST(SendKeysOnDesktop, AcceptedStringArrivesAsParsedAndTheWaitIsBounded) {
     const int handlesBefore = desktop.liveKernelHandles();
 
     const std::wstring_view keys = L"+(ec)A{LEFT 2}\u00e9~";
-    const ParsedKeyString parsed =
-        parseKeyString(keys, [&desktop](wchar_t ch) { return desktop.VkKeyScanW(ch); });
+    const ParsedKeyString parsed = parseKeyString(
+        keys, [&desktop](wchar_t ch) { return desktop.VkKeyScanExW(ch, sim::usLayout); });
     ASSERT_TRUE(parsed);
     ASSERT_TRUE(SendKeys(keys, true));
 
@@ -335,6 +335,46 @@ TEST(SendKeysOnDesktop, AcceptedStringArrivesAsParsedAndTheWaitIsBounded) {
     ASSERT_TRUE(SendKeys(L"~", false));
     EXPECT_EQ(desktop.keysReceivedBy(target).size(), received.size() + 2);
     EXPECT_EQ(desktop.callCounts()["SendMessageTimeoutW"], received.size() + 1);
+}
+
+// "v" or "^", the virtual key in hex, the scan code the window reads, "*" for the extended
+// bit; "U+" and the character for a Unicode event.
+std::string describeReceived(const std::vector<sim::KeyEvent>& keys) {
+    std::string out;
+    for (const sim::KeyEvent& key : keys) {
+        char one[24];
+        if (key.flags & KEYEVENTF_UNICODE)
+            std::snprintf(one, sizeof one, "%cU+%04X", key.up ? '^' : 'v', unsigned(key.unicode));
+        else
+            std::snprintf(one, sizeof one, "%c%02X:%02X%s", key.up ? '^' : 'v', unsigned(key.vk),
+                          unsigned(key.scanCode()), key.extended() ? "*" : "");
+        out += (out.empty() ? "" : " ") + std::string(one);
+    }
+    return out;
+}
+
+// Each key as a keyboard with the served window's layout makes it, whatever the program's own
+// layout: on a German window z is the key where US Y is, ü and AltGr+Q (@) are keys, and é,
+// which only a dead key makes there, goes as its character.
+TEST(SendKeysOnDesktop, KeysAreMadeAsTheForegroundWindowsLayoutMakesThem) {
+    sim::Desktop desktop;
+    const Hwnd files = desktop.addWindow("CabinetWClass", "Files", Rect{100, 100, 600, 500});
+    const Hwnd dateien = desktop.addWindow("CabinetWClass", "Dateien", Rect{100, 100, 600, 500});
+    desktop.setKeyboardLayout(dateien, sim::germanLayout);
+
+    desktop.activate(files);
+    ASSERT_TRUE(SendKeys(L"ab{LEFT}\u00fc", true));
+    EXPECT_EQ(describeReceived(desktop.keysReceivedBy(files)),
+              "v41:1E ^41:1E v42:30 ^42:30 v25:4B* ^25:4B* vU+00FC ^U+00FC");
+
+    desktop.activate(dateien);
+    ASSERT_TRUE(SendKeys(L"zy\u00fc@{LEFT}\u00e9", true));
+    EXPECT_EQ(describeReceived(desktop.keysReceivedBy(dateien)),
+              "v5A:15 ^5A:15 v59:2C ^59:2C vBA:1A ^BA:1A "
+              "v11:1D v12:38 v51:10 ^51:10 ^12:38 ^11:1D "
+              "v25:4B* ^25:4B* vU+00E9 ^U+00E9");
+    EXPECT_FALSE(desktop.keyIsDown(VK_CONTROL));
+    EXPECT_FALSE(desktop.keyIsDown(VK_MENU));
 }
 
 TEST(SendKeysOnDesktop, DefaultUserCommandMinimisesThroughTheWindowMenu) {

@@ -11,6 +11,12 @@
 namespace ep {
 namespace {
 
+// One key event injected on its own, as a program's SendInput call of one event.
+void inject(sim::Desktop& desk, std::uint16_t vk, std::uint32_t flags) {
+    const KeyboardInput input{vk, 0, flags};
+    desk.SendInput(1, &input);
+}
+
 std::vector<Msg>* log = nullptr;
 
 std::intptr_t loggingProc(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
@@ -126,11 +132,11 @@ TEST_F(SimInputTest, InjectedKeysReachTheForegroundWindowAndItsDefaultHandling) 
     const Hwnd files = desk.addWindow("CabinetWClass", "Files", Rect{0, 0, 500, 500});
     desk.activate(files);
 
-    desk.keybd_event(VK_MENU, 0, 0, 0);
+    inject(desk, VK_MENU, 0);
     EXPECT_LT(desk.GetKeyState(VK_MENU), 0);
-    desk.keybd_event(VK_LEFT, 0, KEYEVENTF_EXTENDEDKEY, 0);
-    desk.keybd_event(VK_LEFT, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP, 0);
-    desk.keybd_event(VK_MENU, 0, KEYEVENTF_KEYUP, 0);
+    inject(desk, VK_LEFT, KEYEVENTF_EXTENDEDKEY);
+    inject(desk, VK_LEFT, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP);
+    inject(desk, VK_MENU, KEYEVENTF_KEYUP);
     EXPECT_GE(desk.GetKeyState(VK_MENU), 0);
     const auto keys = desk.keysReceivedBy(files);
     ASSERT_EQ(keys.size(), 4u);
@@ -140,10 +146,10 @@ TEST_F(SimInputTest, InjectedKeysReachTheForegroundWindowAndItsDefaultHandling) 
     EXPECT_TRUE(desk.windowExists(files)) << "Alt+Left is only a key to the simulation";
 
     // Alt+F4 closes another program's window; the next window takes the foreground.
-    desk.keybd_event(VK_MENU, 0, 0, 0);
-    desk.keybd_event(VK_F4, 0, 0, 0);
-    desk.keybd_event(VK_F4, 0, KEYEVENTF_KEYUP, 0);
-    desk.keybd_event(VK_MENU, 0, KEYEVENTF_KEYUP, 0);
+    inject(desk, VK_MENU, 0);
+    inject(desk, VK_F4, 0);
+    inject(desk, VK_F4, KEYEVENTF_KEYUP);
+    inject(desk, VK_MENU, KEYEVENTF_KEYUP);
     EXPECT_FALSE(desk.windowExists(files));
     EXPECT_EQ(desk.messagesReceived(files), (std::vector<std::uint32_t>{WM_CLOSE}));
     EXPECT_EQ(desk.foreground(), lower);
@@ -198,19 +204,104 @@ TEST_F(SimInputTest, ProgramWindowsGetKeyMessagesThroughTheQueue) {
     EXPECT_EQ(desk.keysReceivedBy(form).size(), 6u);
 }
 
-TEST_F(SimInputTest, VkKeyScanWUsesAUsLayout) {
-    EXPECT_EQ(desk.VkKeyScanW(L'n'), 'N');
-    EXPECT_EQ(desk.VkKeyScanW(L'N'), 0x100 | 'N');
-    EXPECT_EQ(desk.VkKeyScanW(L'5'), '5');
-    EXPECT_EQ(desk.VkKeyScanW(L'%'), 0x100 | '5');
-    EXPECT_EQ(desk.VkKeyScanW(L' '), VK_SPACE);
-    EXPECT_EQ(desk.VkKeyScanW(L'\r'), VK_RETURN);
-    EXPECT_EQ(desk.VkKeyScanW(L'\t'), VK_TAB);
-    EXPECT_EQ(desk.VkKeyScanW(L'\b'), VK_BACK);
-    EXPECT_EQ(desk.VkKeyScanW(L'-'), 0xBD);
-    EXPECT_EQ(desk.VkKeyScanW(L'?'), 0x100 | 0xBF);
-    EXPECT_EQ(desk.VkKeyScanW(L'é'), -1);
-    EXPECT_EQ(desk.VkKeyScanW(L'終'), -1);
+TEST_F(SimInputTest, VkKeyScanExWOfTheUsLayout) {
+    EXPECT_EQ(desk.VkKeyScanExW(L'n', sim::usLayout), 'N');
+    EXPECT_EQ(desk.VkKeyScanExW(L'N', sim::usLayout), 0x100 | 'N');
+    EXPECT_EQ(desk.VkKeyScanExW(L'5', sim::usLayout), '5');
+    EXPECT_EQ(desk.VkKeyScanExW(L'%', sim::usLayout), 0x100 | '5');
+    EXPECT_EQ(desk.VkKeyScanExW(L' ', sim::usLayout), VK_SPACE);
+    EXPECT_EQ(desk.VkKeyScanExW(L'\r', sim::usLayout), VK_RETURN);
+    EXPECT_EQ(desk.VkKeyScanExW(L'\t', sim::usLayout), VK_TAB);
+    EXPECT_EQ(desk.VkKeyScanExW(L'\b', sim::usLayout), VK_BACK);
+    EXPECT_EQ(desk.VkKeyScanExW(L'-', sim::usLayout), 0xBD);
+    EXPECT_EQ(desk.VkKeyScanExW(L'?', sim::usLayout), 0x100 | 0xBF);
+    EXPECT_EQ(desk.VkKeyScanExW(L'é', sim::usLayout), -1);
+    EXPECT_EQ(desk.VkKeyScanExW(L'終', sim::usLayout), -1);
+}
+
+// Each thread types with a layout of its own; a key's scan code is where the layout puts it,
+// and the window that reads the key sees it, with the extended bit, in lParam.
+TEST_F(SimInputTest, EachThreadHasItsLayoutAndKeysArriveWithTheirScanCodes) {
+    const Hwnd files = desk.addWindow("CabinetWClass", "Files", Rect{0, 0, 300, 300});
+    const Hwnd dateien = desk.addWindow("CabinetWClass", "Dateien", Rect{0, 0, 300, 300});
+    desk.setKeyboardLayout(dateien, sim::germanLayout);
+    const std::uint32_t germanThread = desk.GetWindowThreadProcessId(dateien, nullptr);
+    EXPECT_EQ(desk.GetKeyboardLayout(0), sim::usLayout);
+    EXPECT_EQ(desk.GetKeyboardLayout(desk.GetWindowThreadProcessId(files, nullptr)), sim::usLayout);
+    EXPECT_EQ(desk.GetKeyboardLayout(germanThread), sim::germanLayout);
+    EXPECT_EQ(desk.GetKeyboardLayout(424242), 0) << "no such thread";
+
+    // German: the key labelled Z sits where US Y is; umlauts and AltGr signs have keys.
+    EXPECT_EQ(desk.VkKeyScanExW(L'z', sim::germanLayout), 'Z');
+    EXPECT_EQ(desk.MapVirtualKeyExW('Z', MAPVK_VK_TO_VSC, sim::germanLayout), 0x15u);
+    EXPECT_EQ(desk.MapVirtualKeyExW('Z', MAPVK_VK_TO_VSC, sim::usLayout), 0x2Cu);
+    EXPECT_EQ(desk.MapVirtualKeyExW('Y', MAPVK_VK_TO_VSC, sim::germanLayout), 0x2Cu);
+    EXPECT_EQ(desk.VkKeyScanExW(L'\u00fc', sim::germanLayout), 0xBA);
+    EXPECT_EQ(desk.MapVirtualKeyExW(0xBA, MAPVK_VK_TO_VSC, sim::germanLayout), 0x1Au);
+    EXPECT_EQ(desk.VkKeyScanExW(L'\u00fc', sim::usLayout), -1);
+    EXPECT_EQ(desk.VkKeyScanExW(L'@', sim::germanLayout), 0x600 | 'Q') << "AltGr+Q";
+    EXPECT_EQ(desk.VkKeyScanExW(L'\u00e9', sim::germanLayout), -1) << "only by a dead key";
+    for (Hkl layout : {sim::usLayout, sim::germanLayout}) {
+        EXPECT_EQ(desk.MapVirtualKeyExW(VK_MENU, MAPVK_VK_TO_VSC, layout), 0x38u);
+        EXPECT_EQ(desk.MapVirtualKeyExW(VK_LEFT, MAPVK_VK_TO_VSC, layout), 0x4Bu);
+        EXPECT_EQ(desk.MapVirtualKeyExW(VK_F4, MAPVK_VK_TO_VSC, layout), 0x3Eu);
+    }
+
+    desk.activate(dateien);
+    const KeyboardInput left[] = {{VK_LEFT, 0x4B, KEYEVENTF_EXTENDEDKEY},
+                                  {VK_LEFT, 0x4B, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP},
+                                  {'A', 0, 0}};
+    desk.SendInput(3, left);
+    desk.pressKey('Z');
+    desk.pressKey(VK_DELETE);
+    const auto keys = desk.keysReceivedBy(dateien);
+    ASSERT_EQ(keys.size(), 7u);
+    EXPECT_EQ(keys[0].scanCode(), 0x4B);
+    EXPECT_TRUE(keys[0].extended());
+    EXPECT_TRUE(keys[1].extended());
+    EXPECT_EQ(keys[2].scanCode(), 0) << "a key sent without its scan code arrives without one";
+    EXPECT_EQ(keys[4].scanCode(), 0x15) << "the user's own Z, on a German keyboard";
+    EXPECT_FALSE(keys[4].extended());
+    EXPECT_EQ(keys[5].scanCode(), 0x53);
+    EXPECT_TRUE(keys[5].extended());
+
+    // A program window reads them in its key messages.
+    programWindow();
+    desk.pump();
+    messages.clear();
+    const KeyboardInput alt[] = {{VK_MENU, 0x38, 0}, {VK_MENU, 0x38, KEYEVENTF_KEYUP}};
+    desk.SendInput(2, alt);
+    desk.pump();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages[0].message, WM_SYSKEYDOWN);
+    EXPECT_EQ((messages[0].lParam >> 16) & 0xFF, 0x38);
+    EXPECT_EQ((messages[0].lParam >> 24) & 1, 0);
+
+    // Wine 8 answers every thread's layout with the caller's own.
+    desk.runUnderWine();
+    EXPECT_EQ(desk.GetKeyboardLayout(germanThread), sim::usLayout);
+}
+
+// Keys a program injects into a window of a process at a higher integrity level are dropped,
+// and SendInput reports them sent all the same.
+TEST_F(SimInputTest, KeysInjectedIntoAnElevatedWindowAreDroppedSilently) {
+    const Hwnd admin = desk.addWindow("CabinetWClass", "Admin files", Rect{0, 0, 300, 300});
+    desk.setIntegrityLevel(admin, sim::SECURITY_MANDATORY_HIGH_RID);
+    desk.activate(admin);
+    const KeyboardInput chord[] = {{VK_MENU, 0x38, 0},
+                                   {VK_F4, 0x3E, 0},
+                                   {VK_F4, 0x3E, KEYEVENTF_KEYUP},
+                                   {VK_MENU, 0x38, KEYEVENTF_KEYUP}};
+    EXPECT_EQ(desk.SendInput(4, chord), 4u);
+    EXPECT_EQ(desk.keyEvents().size(), 4u) << "sent";
+    EXPECT_TRUE(desk.keysReceivedBy(admin).empty()) << "never received";
+    EXPECT_TRUE(desk.windowExists(admin));
+    desk.pressKey('A');
+    EXPECT_EQ(desk.keysReceivedBy(admin).size(), 2u) << "the user's own keys arrive";
+
+    desk.setIntegrityLevel(0, sim::SECURITY_MANDATORY_HIGH_RID); // the program elevated too
+    desk.SendInput(4, chord);
+    EXPECT_FALSE(desk.windowExists(admin));
 }
 
 TEST_F(SimInputTest, ModalLoopsRunOnWhatOnIdleGivesThemAndStallOtherwise) {

@@ -15,6 +15,12 @@ constexpr std::uint32_t kBorderless = WS_VISIBLE | WS_POPUP;
 constexpr std::uint32_t kChild = WS_CHILD | WS_VISIBLE;
 constexpr std::uint32_t kNoChange = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
 
+// One key event injected on its own, as a program's SendInput call of one event.
+void inject(sim::Desktop& desk, std::uint16_t vk, std::uint32_t flags) {
+    const KeyboardInput input{vk, 0, flags};
+    desk.SendInput(1, &input);
+}
+
 using Box = std::array<int, 4>;
 Box box(const Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
 
@@ -351,13 +357,13 @@ TEST_F(SimWindowsTest, DialogKeysMoveTheFocusAndPressTheFocusedButton) {
             if (!desk.IsDialogMessageW(dialog, &msg)) desk.DispatchMessageW(&msg);
     };
     // Injected keys wait in the queue for the dialog's loop.
-    desk.keybd_event(VK_TAB, 0, 0, 0);
-    desk.keybd_event(VK_TAB, 0, KEYEVENTF_KEYUP, 0);
+    inject(desk, VK_TAB, 0);
+    inject(desk, VK_TAB, KEYEVENTF_KEYUP);
     feed();
     EXPECT_EQ(desk.focus(), other) << "Tab moves to the next tab stop";
     got.messages.clear();
-    desk.keybd_event(VK_SPACE, 0, 0, 0);
-    desk.keybd_event(VK_SPACE, 0, KEYEVENTF_KEYUP, 0);
+    inject(desk, VK_SPACE, 0);
+    inject(desk, VK_SPACE, KEYEVENTF_KEYUP);
     feed();
     const Msg* command = got.last(WM_COMMAND);
     ASSERT_NE(command, nullptr);

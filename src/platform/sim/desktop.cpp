@@ -714,15 +714,25 @@ void Desktop::State::runTo(std::uint64_t target, bool dispatchNow) {
 
 // ---------------------------------------------------------------- input
 
-void Desktop::State::keyEvent(std::uint16_t vk, bool up, wchar_t unicode, std::uint32_t flags,
-                              bool viaSendInput, bool injectedByProgram) {
+void Desktop::State::keyEvent(std::uint16_t vk, bool up, wchar_t unicode, std::uint16_t scan,
+                              std::uint32_t flags, bool viaSendInput, bool injectedByProgram) {
     resolvePendingForeground();
     resolveCrossingNews();
-    lastInput = clock;
     Hwnd target = find(fg) ? fg : 0;
-    KeyEvent event{target, vk, up, unicode, flags, viaSendInput};
-    if (injectedByProgram) injected.push_back(event);
-    allKeys.push_back(event);
+    std::uint32_t lParam = 1;
+    if (unicode)
+        lParam |= std::uint32_t(unicode & 0xFFFF) << 16;
+    else
+        lParam |= std::uint32_t(scan & 0xFF) << 16;
+    if (flags & KEYEVENTF_EXTENDEDKEY) lParam |= 1u << 24;
+    // Input a program injects into a window of a process that runs at a higher integrity level
+    // is dropped, and the program is not told.
+    lastInput = clock;
+    if (injectedByProgram && target &&
+        integrityOf(find(target)->processId) > integrityOf(ownProcessId)) {
+        injected.push_back(KeyEvent{target, vk, up, unicode, flags, viaSendInput, lParam});
+        return;
+    }
     std::uint16_t key = plainKey(vk);
     bool wasDown = key && down[key & 0xFF];
     if (key) {
@@ -731,6 +741,12 @@ void Desktop::State::keyEvent(std::uint16_t vk, bool up, wchar_t unicode, std::u
         down[vk & 0xFF] = !up;
     }
     bool alt = down[VK_MENU] || key == VK_MENU;
+    if (alt) lParam |= 1u << 29;
+    if (up || wasDown) lParam |= 1u << 30;
+    if (up) lParam |= 1u << 31;
+    KeyEvent event{target, vk, up, unicode, flags, viaSendInput, lParam};
+    if (injectedByProgram) injected.push_back(event);
+    allKeys.push_back(event);
     Window* w = find(target);
     if (!w) return;
     if (w->kind == WindowKind::Foreign) {
@@ -752,11 +768,6 @@ void Desktop::State::keyEvent(std::uint16_t vk, bool up, wchar_t unicode, std::u
     Hwnd dest = focusWindow && isAncestor(target, focusWindow) ? focusWindow : target;
     bool sys = (alt || key == VK_F1 + 9) && !down[VK_CONTROL];
     std::uint32_t msg = up ? (sys ? WM_SYSKEYUP : WM_KEYUP) : (sys ? WM_SYSKEYDOWN : WM_KEYDOWN);
-    std::uint32_t lParam = 1;
-    if (unicode) lParam |= std::uint32_t(unicode & 0xFFFF) << 16;
-    if (alt) lParam |= 1u << 29;
-    if (up || wasDown) lParam |= 1u << 30;
-    if (up) lParam |= 1u << 31;
     post(dest, msg, vk ? vk : VK_PACKET_, std::intptr_t(lParam));
 }
 
@@ -1110,21 +1121,30 @@ void Desktop::during(std::uint32_t afterMs, std::function<void()> act) {
     s_->handActs.emplace(s_->clock + afterMs, std::move(act));
 }
 
+void Desktop::State::userKey(std::uint16_t vk, bool up) {
+    resolvePendingForeground();
+    const Window* w = find(fg);
+    const Hkl layout = layoutOfThread(threadOf(w ? w->processId : ownProcessId));
+    const std::uint32_t flags =
+        (up ? KEYEVENTF_KEYUP : 0) | (sentWithE0(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
+    keyEvent(vk, up, 0, scanCodeOf(vk, layout), flags, false, false);
+}
+
 void Desktop::pressKey(std::uint16_t vk) {
-    s_->keyEvent(vk, false, 0, 0, false, false);
-    s_->keyEvent(vk, true, 0, KEYEVENTF_KEYUP, false, false);
+    s_->userKey(vk, false);
+    s_->userKey(vk, true);
     s_->pumpIfAllowed();
 }
 
 void Desktop::holdKey(std::uint16_t vk) {
     s_->heldByUser[vk & 0xFF] = true;
-    s_->keyEvent(vk, false, 0, 0, false, false);
+    s_->userKey(vk, false);
     s_->pumpIfAllowed();
 }
 
 void Desktop::releaseKey(std::uint16_t vk) {
     s_->heldByUser[vk & 0xFF] = false;
-    s_->keyEvent(vk, true, 0, KEYEVENTF_KEYUP, false, false);
+    s_->userKey(vk, true);
     s_->pumpIfAllowed();
 }
 

@@ -52,7 +52,22 @@ struct KeyEvent {
     wchar_t unicode;     // the character of a KEYEVENTF_UNICODE event, else 0
     std::uint32_t flags; // KEYEVENTF_* as given
     bool viaSendInput;
+    // As the receiving window's key message carries it: bits 16-23 the scan code, bit 24 the
+    // extended bit (the E0 keys), 29 Alt down, 30 the previous state, 31 a release.
+    std::uint32_t lParam;
+    std::uint8_t scanCode() const { return std::uint8_t(lParam >> 16); }
+    bool extended() const { return (lParam >> 24) & 1; }
 };
+
+// Keyboard layouts the desktop knows, by their handles on Windows.
+constexpr Hkl usLayout = 0x04090409;
+constexpr Hkl germanLayout = 0x04070407; // QWERTZ: Z where US Y is, umlauts, AltGr signs
+
+// Integrity levels: the last sub-authority of a token's mandatory label.
+constexpr std::uint32_t SECURITY_MANDATORY_LOW_RID = 0x1000;
+constexpr std::uint32_t SECURITY_MANDATORY_MEDIUM_RID = 0x2000;
+constexpr std::uint32_t SECURITY_MANDATORY_HIGH_RID = 0x3000;
+constexpr std::uint32_t SECURITY_MANDATORY_SYSTEM_RID = 0x4000;
 
 struct MessageBoxRecord {
     Hwnd owner;
@@ -223,7 +238,21 @@ class Desktop : public Platform {
     void runUnderWine(int crossingNewsMs = 5);
     std::uint32_t lastInputTime() const;
 
-    // ---- keys
+    // ---- keyboard layouts. Every thread types with usLayout unless set; a window's thread is
+    // its process's one, and 0 names the program's own. Under Wine (runUnderWine) a thread
+    // asking for another thread's layout gets its own, as Wine 8 answers.
+    void setKeyboardLayout(Hwnd window, Hkl layout);
+
+    // ---- processes' integrity levels. Every process runs at medium integrity unless set; 0
+    // names the program's own. Keys injected into a window whose process runs higher than the
+    // program are dropped, and nothing tells the program (User Interface Privilege Isolation).
+    void setIntegrityLevel(Hwnd window, std::uint32_t rid);
+    // While set, every call of that name ("OpenProcess", "OpenProcessToken",
+    // "GetTokenInformation") fails with ERROR_ACCESS_DENIED, as for a protected process.
+    void failProcessQuery(const std::string& call, bool fail);
+
+    // ---- keys. The events of one SendInput call arrive together: the hand acts only in the
+    // program's waits, never inside a call.
     const std::vector<KeyEvent>& keyEvents() const;        // injected ones only
     std::vector<KeyEvent> keysReceivedBy(Hwnd hwnd) const; // injected and pressed by the user
     bool keyIsDown(std::uint16_t vk) const;
@@ -369,12 +398,18 @@ class Desktop : public Platform {
     int TrackPopupMenu(Hmenu menu, std::uint32_t flags, int x, int y, Hwnd owner) override;
     bool DestroyMenu(Hmenu menu) override;
 
-    void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
-                     std::uintptr_t extraInfo) override;
     std::uint32_t SendInput(std::uint32_t count, const KeyboardInput* inputs) override;
-    std::int16_t VkKeyScanW(wchar_t ch) override;
     std::int16_t GetKeyState(int vk) override;
     std::int16_t GetAsyncKeyState(int vk) override;
+    Hkl GetKeyboardLayout(std::uint32_t threadId) override;
+    std::uint32_t MapVirtualKeyExW(std::uint32_t code, std::uint32_t mapType, Hkl layout) override;
+    std::int16_t VkKeyScanExW(wchar_t ch, Hkl layout) override;
+    Handle GetCurrentProcess() override;
+    bool OpenProcessToken(Handle process, std::uint32_t desiredAccess, Handle* token) override;
+    bool GetTokenInformation(Handle token, int infoClass, void* info, std::uint32_t length,
+                             std::uint32_t* returnLength) override;
+    std::uint8_t* GetSidSubAuthorityCount(void* sid) override;
+    std::uint32_t* GetSidSubAuthority(void* sid, std::uint32_t subAuthority) override;
 
     Hrgn ExtCreateRegion(const XForm* xform, std::uint32_t count, const void* data) override;
     Hrgn CreateRectRgn(int left, int top, int right, int bottom) override;

@@ -613,7 +613,7 @@ Handle Desktop::CreateFileW(const wchar_t* path, std::uint32_t access, std::uint
     if ((writing || !exists || truncates) && !s_->writable(file)) return fail(ERROR_ACCESS_DENIED);
     if (!exists || truncates) std::ofstream(file, std::ios::binary | std::ios::trunc);
     Handle handle = s_->newHandle();
-    s_->kernel[handle] = KernelObject{false, L"", file, 0, writing};
+    s_->kernel[handle] = KernelObject{false, L"", file, 0, 0, false, writing};
     s_->lastError =
         exists && (creationDisposition == OPEN_ALWAYS || creationDisposition == CREATE_ALWAYS)
             ? ERROR_ALREADY_EXISTS
@@ -724,7 +724,7 @@ Handle Desktop::CreateMutexW(bool, const wchar_t* name) {
     // Only another process holds the name: a test that starts the program again on the same
     // desktop plays a new process, whose mutexes start afresh.
     Handle handle = s_->newHandle();
-    s_->kernel[handle] = KernelObject{true, name ? name : L"", {}, 0};
+    s_->kernel[handle] = KernelObject{true, name ? name : L"", {}, 0, 0, false};
     s_->lastError = name && s_->otherInstance ? ERROR_ALREADY_EXISTS : 0;
     return handle;
 }
@@ -736,6 +736,7 @@ std::uint32_t Desktop::GetLastError() {
 
 Handle Desktop::OpenProcess(std::uint32_t, bool, std::uint32_t processId) {
     s_->count("OpenProcess");
+    if (s_->queryFails("OpenProcess")) return 0;
     bool known = processId == ownProcessId;
     for (const auto& [h, w] : s_->windows)
         known = known || w->processId == processId;
@@ -744,8 +745,116 @@ Handle Desktop::OpenProcess(std::uint32_t, bool, std::uint32_t processId) {
         return 0;
     }
     Handle handle = s_->newHandle();
-    s_->kernel[handle] = KernelObject{false, L"", {}, 0};
+    s_->kernel[handle] = KernelObject{false, L"", {}, 0, processId, false};
     return handle;
+}
+
+// ---------------------------------------------------------------- process tokens
+
+namespace {
+
+constexpr Handle kCurrentProcess = -1;
+constexpr std::uint32_t SE_GROUP_INTEGRITY = 0x20;
+// A SID as Windows lays it out: revision, sub-authority count, a six-byte authority, then the
+// sub-authorities. A mandatory label has one: the integrity level.
+constexpr std::uint32_t kLabelSidSize = 8 + 4;
+
+} // namespace
+
+bool Desktop::State::queryFails(const char* call) {
+    if (!failingProcessQueries.count(call)) return false;
+    lastError = 5; // ERROR_ACCESS_DENIED
+    return true;
+}
+
+std::uint32_t Desktop::State::integrityOf(std::uint32_t processId) const {
+    const auto it = integrityLevels.find(processId);
+    return it == integrityLevels.end() ? SECURITY_MANDATORY_MEDIUM_RID : it->second;
+}
+
+void Desktop::setIntegrityLevel(Hwnd window, std::uint32_t rid) {
+    std::uint32_t process = ownProcessId;
+    if (window) {
+        const Window* w = s_->find(window);
+        if (!w)
+            throw std::invalid_argument("sim: setIntegrityLevel of a window that does not exist");
+        process = w->processId;
+    }
+    s_->integrityLevels[process] = rid;
+}
+
+void Desktop::failProcessQuery(const std::string& call, bool fail) {
+    if (fail)
+        s_->failingProcessQueries.insert(call);
+    else
+        s_->failingProcessQueries.erase(call);
+}
+
+Handle Desktop::GetCurrentProcess() {
+    s_->count("GetCurrentProcess");
+    return kCurrentProcess;
+}
+
+bool Desktop::OpenProcessToken(Handle process, std::uint32_t, Handle* token) {
+    s_->count("OpenProcessToken");
+    if (!token) {
+        s_->lastError = ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    *token = 0;
+    if (s_->queryFails("OpenProcessToken")) return false;
+    std::uint32_t processId = ownProcessId;
+    if (process != kCurrentProcess) {
+        const auto it = s_->kernel.find(process);
+        if (it == s_->kernel.end() || !it->second.process || it->second.token) {
+            s_->lastError = ERROR_INVALID_HANDLE;
+            return false;
+        }
+        processId = it->second.process;
+    }
+    *token = s_->newHandle();
+    s_->kernel[*token] = KernelObject{false, L"", {}, 0, processId, true};
+    return true;
+}
+
+bool Desktop::GetTokenInformation(Handle token, int infoClass, void* info, std::uint32_t length,
+                                  std::uint32_t* returnLength) {
+    s_->count("GetTokenInformation");
+    if (s_->queryFails("GetTokenInformation")) return false;
+    const auto it = s_->kernel.find(token);
+    if (it == s_->kernel.end() || !it->second.token) {
+        s_->lastError = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    if (infoClass != TokenIntegrityLevel || !returnLength) {
+        s_->lastError = ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    const std::uint32_t needed = sizeof(TokenMandatoryLabel) + kLabelSidSize;
+    *returnLength = needed;
+    if (!info || length < needed) {
+        s_->lastError = ERROR_INSUFFICIENT_BUFFER;
+        return false;
+    }
+    auto* bytes = static_cast<std::uint8_t*>(info);
+    std::uint8_t* sid = bytes + sizeof(TokenMandatoryLabel);
+    const TokenMandatoryLabel label{sid, SE_GROUP_INTEGRITY};
+    std::memcpy(bytes, &label, sizeof label);
+    const std::uint8_t head[8] = {1, 1, 0, 0, 0, 0, 0, 16}; // SECURITY_MANDATORY_LABEL_AUTHORITY
+    std::memcpy(sid, head, sizeof head);
+    const std::uint32_t level = s_->integrityOf(it->second.process);
+    std::memcpy(sid + 8, &level, sizeof level);
+    return true;
+}
+
+std::uint8_t* Desktop::GetSidSubAuthorityCount(void* sid) {
+    s_->count("GetSidSubAuthorityCount");
+    return static_cast<std::uint8_t*>(sid) + 1;
+}
+
+std::uint32_t* Desktop::GetSidSubAuthority(void* sid, std::uint32_t subAuthority) {
+    s_->count("GetSidSubAuthority");
+    return reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(sid) + 8 + 4 * subAuthority);
 }
 
 std::uint32_t Desktop::WaitForInputIdle(Handle process, std::uint32_t) {

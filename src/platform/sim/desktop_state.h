@@ -131,6 +131,8 @@ struct KernelObject {
     std::wstring name;
     std::filesystem::path file; // an open file, else empty
     std::uint64_t position = 0;
+    std::uint32_t process = 0; // a process, or the process whose token this is
+    bool token = false;
     bool writing = false; // opened with GENERIC_WRITE
 };
 
@@ -205,6 +207,15 @@ struct Desktop::State {
     bool down[256] = {};
     bool toggled[256] = {};
     bool heldByUser[256] = {}; // the keys the X server knows to be down
+
+    // keyboard layouts by thread, and the processes' integrity levels (desktop_keyboard.cpp,
+    // desktop_kernel.cpp)
+    std::map<std::uint32_t, Hkl> threadLayouts;
+    Hkl layoutOfThread(std::uint32_t threadId) const;
+    std::map<std::uint32_t, std::uint32_t> integrityLevels; // by process
+    std::set<std::string> failingProcessQueries;
+    std::uint32_t integrityOf(std::uint32_t processId) const;
+    bool queryFails(const char* call);
 
     // input time, and Wine's news of the cursor's arrival after a window left from under it
     std::uint64_t lastInput = 0;
@@ -297,8 +308,10 @@ struct Desktop::State {
     void runTo(std::uint64_t target, bool dispatch);
     void removeQueued(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, bool anyWParam);
 
-    void keyEvent(std::uint16_t vk, bool up, wchar_t unicode, std::uint32_t flags,
-                  bool viaSendInput, bool injectedByProgram);
+    void keyEvent(std::uint16_t vk, bool up, wchar_t unicode, std::uint16_t scan,
+                  std::uint32_t flags, bool viaSendInput, bool injectedByProgram);
+    // A key as the user's keyboard makes it for the foreground window's layout.
+    void userKey(std::uint16_t vk, bool up);
     void mouse(int button, int x, int y, bool up, bool doubleClick);
 
     // ---- GDI helpers (desktop_gdi.cpp)
@@ -334,6 +347,12 @@ struct Desktop::State {
     // Paths SHGetKnownFolderPath handed out that CoTaskMemFree has not freed yet.
     std::map<void*, std::unique_ptr<wchar_t[]>> taskAllocations;
 };
+
+// The keyboard (desktop_keyboard.cpp): a virtual key's scan code on a layout, 0 for none; the
+// keys a keyboard sends with the E0 prefix.
+std::uint8_t scanCodeOf(std::uint32_t vk, Hkl layout);
+bool sentWithE0(std::uint32_t vk);
+constexpr std::uint32_t threadOf(std::uint32_t processId) { return processId + 1; }
 
 std::string narrow(const std::wstring& text); // UTF-8, the sim's ANSI code page
 std::wstring widen(const std::string& text);

@@ -191,7 +191,7 @@ std::uint32_t Desktop::GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* proces
     Window* w = s_->find(hwnd);
     if (!w) return 0;
     if (processId) *processId = w->processId;
-    return w->processId + 1;
+    return threadOf(w->processId);
 }
 
 bool Desktop::InvalidateRect(Hwnd hwnd, const Rect*, bool erase) {
@@ -573,11 +573,6 @@ bool Desktop::DestroyMenu(Hmenu menu) {
 
 // ---------------------------------------------------------------- keyboard
 
-void Desktop::keybd_event(std::uint8_t vk, std::uint8_t, std::uint32_t flags, std::uintptr_t) {
-    s_->count("keybd_event");
-    s_->keyEvent(vk, flags & KEYEVENTF_KEYUP, 0, flags, false, true);
-}
-
 std::uint32_t Desktop::SendInput(std::uint32_t count, const KeyboardInput* inputs) {
     s_->count("SendInput");
     if (!inputs) return 0;
@@ -585,55 +580,11 @@ std::uint32_t Desktop::SendInput(std::uint32_t count, const KeyboardInput* input
         const KeyboardInput& in = inputs[i];
         bool up = in.dwFlags & KEYEVENTF_KEYUP;
         if (in.dwFlags & KEYEVENTF_UNICODE)
-            s_->keyEvent(0, up, wchar_t(in.wScan), in.dwFlags, true, true);
+            s_->keyEvent(0, up, wchar_t(in.wScan), 0, in.dwFlags, true, true);
         else
-            s_->keyEvent(in.wVk, up, 0, in.dwFlags, true, true);
+            s_->keyEvent(in.wVk, up, 0, in.wScan, in.dwFlags, true, true);
     }
     return count;
-}
-
-std::int16_t Desktop::VkKeyScanW(wchar_t ch) {
-    s_->count("VkKeyScanW");
-    // A US keyboard layout; the high byte is the shift state (1 Shift, 2 Ctrl).
-    constexpr std::int16_t shift = 0x100, ctrl = 0x200;
-    if (ch >= L'a' && ch <= L'z') return std::int16_t(ch - L'a' + 'A');
-    if (ch >= L'A' && ch <= L'Z') return std::int16_t(shift | ch);
-    if (ch >= L'0' && ch <= L'9') return std::int16_t(ch);
-    switch (ch) {
-    case L' ':
-        return VK_SPACE;
-    case L'\r':
-        return VK_RETURN;
-    case L'\n':
-        return ctrl | VK_RETURN;
-    case L'\t':
-        return VK_TAB;
-    case L'\b':
-        return VK_BACK;
-    case 0x1B:
-        return VK_ESCAPE;
-    case 0x7F:
-        return ctrl | VK_BACK;
-    default:
-        break;
-    }
-    if (ch >= 1 && ch <= 26) return std::int16_t(ctrl | (ch - 1 + 'A'));
-    static const wchar_t shiftedDigits[] = L")!@#$%^&*(";
-    for (int i = 0; i < 10; ++i)
-        if (ch == shiftedDigits[i]) return std::int16_t(shift | ('0' + i));
-    struct Oem {
-        wchar_t plain, shifted;
-        std::int16_t vk;
-    };
-    static const Oem oem[] = {{L';', L':', 0xBA}, {L'=', L'+', 0xBB}, {L',', L'<', 0xBC},
-                              {L'-', L'_', 0xBD}, {L'.', L'>', 0xBE}, {L'/', L'?', 0xBF},
-                              {L'`', L'~', 0xC0}, {L'[', L'{', 0xDB}, {L'\\', L'|', 0xDC},
-                              {L']', L'}', 0xDD}, {L'\'', L'"', 0xDE}};
-    for (const Oem& key : oem) {
-        if (ch == key.plain) return key.vk;
-        if (ch == key.shifted) return std::int16_t(shift | key.vk);
-    }
-    return -1;
 }
 
 // The physical state now, as GetAsyncKeyState reports it: the top bit while the key or mouse

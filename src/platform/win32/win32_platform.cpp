@@ -11,6 +11,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <cstddef>
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -412,10 +413,6 @@ class Win32Platform final : public Platform {
     bool DestroyMenu(Hmenu menu) override { return ::DestroyMenu(as<HMENU>(menu)); }
 
     // ---- user32: keyboard
-    void keybd_event(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
-                     std::uintptr_t extraInfo) override {
-        ::keybd_event(vk, scan, flags, extraInfo);
-    }
     std::uint32_t SendInput(std::uint32_t count, const KeyboardInput* inputs) override {
         std::vector<INPUT> native(count);
         for (std::uint32_t i = 0; i < count; ++i) {
@@ -426,9 +423,46 @@ class Win32Platform final : public Platform {
         }
         return ::SendInput(count, native.data(), sizeof(INPUT));
     }
-    std::int16_t VkKeyScanW(wchar_t ch) override { return ::VkKeyScanW(ch); }
     std::int16_t GetKeyState(int vk) override { return ::GetKeyState(vk); }
     std::int16_t GetAsyncKeyState(int vk) override { return ::GetAsyncKeyState(vk); }
+
+    // ---- user32: keyboard layouts
+    Hkl GetKeyboardLayout(std::uint32_t threadId) override {
+        return from(::GetKeyboardLayout(threadId));
+    }
+    std::uint32_t MapVirtualKeyExW(std::uint32_t code, std::uint32_t mapType, Hkl layout) override {
+        return ::MapVirtualKeyExW(code, mapType, as<HKL>(layout));
+    }
+    std::int16_t VkKeyScanExW(wchar_t ch, Hkl layout) override {
+        return ::VkKeyScanExW(ch, as<HKL>(layout));
+    }
+
+    // ---- advapi32: process tokens
+    Handle GetCurrentProcess() override { return from(::GetCurrentProcess()); }
+    bool OpenProcessToken(Handle process, std::uint32_t desiredAccess, Handle* token) override {
+        HANDLE native = nullptr;
+        const bool result = ::OpenProcessToken(as<HANDLE>(process), desiredAccess, &native);
+        *token = from(native);
+        return result;
+    }
+    // The seam's TokenMandatoryLabel is the platform's TOKEN_MANDATORY_LABEL, byte for byte.
+    bool GetTokenInformation(Handle token, int infoClass, void* info, std::uint32_t length,
+                             std::uint32_t* returnLength) override {
+        static_assert(sizeof(TokenMandatoryLabel) == sizeof(TOKEN_MANDATORY_LABEL));
+        static_assert(offsetof(TOKEN_MANDATORY_LABEL, Label.Attributes) ==
+                      offsetof(TokenMandatoryLabel, Attributes));
+        DWORD returned = 0;
+        const bool result = ::GetTokenInformation(
+            as<HANDLE>(token), TOKEN_INFORMATION_CLASS(infoClass), info, length, &returned);
+        if (returnLength) *returnLength = returned;
+        return result;
+    }
+    std::uint8_t* GetSidSubAuthorityCount(void* sid) override {
+        return ::GetSidSubAuthorityCount(sid);
+    }
+    std::uint32_t* GetSidSubAuthority(void* sid, std::uint32_t subAuthority) override {
+        return reinterpret_cast<std::uint32_t*>(::GetSidSubAuthority(sid, subAuthority));
+    }
 
     // ---- gdi32
     Hrgn ExtCreateRegion(const XForm* xform, std::uint32_t count, const void* data) override {

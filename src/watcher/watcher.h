@@ -1,5 +1,5 @@
-// What the polling tick looks for: the hot strip along a served window's left edge and the
-// classes of the windows it serves.
+// What the watcher looks for: the hot strip along a served window's left edge and the
+// classes of the windows it serves; and how often it may look.
 #pragma once
 
 #include <array>
@@ -10,13 +10,18 @@ namespace ep {
 // Width of the hot strip along a window's left edge, in pixels.
 constexpr int stripWidthPx = 30;
 
-// The poll's beat, in milliseconds.
+// The poll's beat, in milliseconds, where the watcher polls.
 constexpr int tickMs = 100;
 
-// The pause before docking, in ticks, from the setting DOCK_DELAY: milliseconds from 0 to 2000,
-// digits only, rounded up to whole ticks. Anything else (nothing, a sign, a blank inside, a
-// larger number) is no pause.
+// While the mouse moves, decisions come at most this often: one a frame at 60 Hz.
+constexpr int decisionSpacingMs = 16;
+
+// The pause before docking, in milliseconds, from the setting DOCK_DELAY: 0 to 2000, digits
+// only. Anything else (nothing, a sign, a blank inside, a larger number) is no pause.
 int parseDockDelay(std::wstring_view setting);
+
+// The top-level class of the taskbar: the exit corner does not count over it, where Start is.
+constexpr std::wstring_view kTaskbarClass = L"Shell_TrayWnd";
 
 // Top-level windows that get the panel: the file manager, the explorer and the browser frame.
 constexpr std::array<std::wstring_view, 3> kServedTopLevelClasses = {L"CabinetWClass",

@@ -49,10 +49,13 @@ std::intptr_t mouseHookProc(int code, std::uintptr_t wParam, std::intptr_t lPara
     return os().CallNextHookEx(mouseHook, code, wParam, lParam);
 }
 
-InputSource listen(Hwnd window) {
+// Wine 8 takes the registration but delivers raw input to no program while no thread has the
+// foreground (measured in its virtual desktop), so there the hook, which it always calls,
+// hears the mouse instead.
+InputSource listen(Hwnd window, bool underWine) {
     const RawInputDevice mouse{HID_USAGE_PAGE_GENERIC, HID_USAGE_GENERIC_MOUSE, RIDEV_INPUTSINK,
                                window};
-    if (os().RegisterRawInputDevices(&mouse, 1)) return InputSource::RawInput;
+    if (!underWine && os().RegisterRawInputDevices(&mouse, 1)) return InputSource::RawInput;
     mouseHook = os().SetWindowsHookExW(WH_MOUSE_LL, mouseHookProc, 0);
     return mouseHook ? InputSource::MouseHook : InputSource::None;
 }
@@ -69,7 +72,8 @@ std::uint32_t inputThreadMain(void*) {
 
     const Hwnd window =
         os().CreateWindowExW(0, kInputWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0);
-    const InputSource source = window ? listen(window) : InputSource::None;
+    const InputSource source =
+        window ? listen(window, os().wine_get_version() != nullptr) : InputSource::None;
     if (source == InputSource::None) {
         if (window) os().DestroyWindow(window);
         os().PostMessageW(watcherWindow.load(), WM_INPUT_READY, static_cast<std::uintptr_t>(source),

@@ -138,6 +138,16 @@ TEST_F(InputTest, EachWayToHearTheMouseAndEachFallback) {
     }
 }
 
+TEST_F(InputTest, UnderWineTheHookHearsTheMouse) {
+    desktop.runUnderWine();
+    start();
+    EXPECT_EQ(panel().inputSource, InputSource::MouseHook);
+    EXPECT_EQ(desktop.rawMouseSinks(), 0);
+    desktop.setCursor(210, 300);
+    desktop.advance(0);
+    EXPECT_EQ(panelLeft(), 200);
+}
+
 TEST_F(InputTest, WithoutPowerThrottlingControlTheThreadRunsAllTheSame) {
     desktop.setThreadInformationMissing(true);
     start();

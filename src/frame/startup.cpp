@@ -23,17 +23,20 @@ void Form1::Form_Load() {
     // One instance per user: a second start ends before it reads or shows anything.
     if (App::PrevInstance()) End();
 
+    // Parked, the panel takes the primary monitor's scale; each docking lays it out again.
+    // Shaped before the settings file is touched, so that a shaping failure leaves no file.
+    const Scale scale = scaleOfPrimaryMonitor();
+    setLayoutScale(scale);
+    shapeForm(kShapeButtonColumn, *this, vbTrue);
+
+    // One file for the whole run: beside the exe where it takes writes, else the user's own.
+    mod_RGN_Proc::chooseSettingsFile();
     userCommand = readIniValue(kSection, L"USER_COMMAND");
     // Never written back: only the user edits these keys.
     servedWindows = parseServedWindows(readIniValue(kSection, L"SERVED_WINDOWS"));
     dockDelayMs = parseDockDelay(readIniValue(kSection, L"DOCK_DELAY"));
     // "1" keeps the poll, for tools that move the cursor with SetCursorPos and no input.
     const bool pollCursor = readIniValue(kSection, L"POLL_CURSOR") == L"1";
-
-    // Parked, the panel takes the primary monitor's scale; each docking lays it out again.
-    const Scale scale = scaleOfPrimaryMonitor();
-    setLayoutScale(scale);
-    shapeForm(kShapeButtonColumn, *this, vbTrue);
 
     // Seed each key only when it reads empty, so a custom key string is never lost; the
     // seeded default is in force at once.

@@ -1,5 +1,6 @@
 #include "frame/toolkit.h"
 
+#include "frame/settings.h"
 #include "frame/text.h"
 
 #include <algorithm>
@@ -681,6 +682,7 @@ void resetToolkit() {
     if (s.applicationWindow) os().DestroyWindow(s.applicationWindow);
     if (s.screenInformation) os().DeleteDC(s.screenInformation);
     s = ToolkitState{};
+    mod_RGN_Proc::forgetSettingsFile();
 }
 
 void ShowModal(Form& form) {
@@ -709,6 +711,22 @@ void ShowModal(Form& form) {
         if (os().IsWindow(window)) os().EnableWindow(window, true);
 }
 
+namespace {
+
+// Once the menu is gone the program has nothing to type into: while its own window still
+// holds the foreground, the window that had it before gets it back, if it still exists. The
+// user may have clicked another program meanwhile; that choice stands.
+void giveKeyboardBack(Form& owner, Hwnd hadKeyboard) {
+    std::uint32_t ours = 0, foregrounds = 0;
+    os().GetWindowThreadProcessId(owner.hWnd(), &ours);
+    const Hwnd foreground = os().GetForegroundWindow();
+    if (foreground) os().GetWindowThreadProcessId(foreground, &foregrounds);
+    if (foreground && foregrounds == ours && os().IsWindow(hadKeyboard))
+        os().SetForegroundWindow(hadKeyboard);
+}
+
+} // namespace
+
 void PopupMenu(Form& owner, MenuItem& menu) {
     Hmenu popup = os().CreatePopupMenu();
     if (!popup) return;
@@ -722,18 +740,22 @@ void PopupMenu(Form& owner, MenuItem& menu) {
     }
     Point cursor;
     os().GetCursorPos(&cursor);
-    // A popup menu closes on a click elsewhere only when its owner is the foreground window;
-    // the WM_NULL afterwards lets the menu's own loop end cleanly.
+    // A popup menu closes on a click elsewhere, and takes Escape and the arrow keys, only when
+    // its owner is the foreground window; the WM_NULL afterwards lets the menu's own loop end
+    // cleanly. WS_EX_NOACTIVATE does not keep SetForegroundWindow from activating the owner, so
+    // the keyboard goes back afterwards to the window that had it.
+    const Hwnd hadKeyboard = os().GetForegroundWindow();
     os().SetForegroundWindow(owner.hWnd());
     int chosen = os().TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD |
                                                 TPM_NONOTIFY,
                                      cursor.x, cursor.y, owner.hWnd());
     os().PostMessageW(owner.hWnd(), WM_NULL, 0, 0);
     os().DestroyMenu(popup);
-    if (chosen > 0 && static_cast<std::size_t>(chosen) <= menu.children.size()) {
-        MenuItem* item = menu.children[static_cast<std::size_t>(chosen) - 1];
-        if (item->Click) item->Click();
-    }
+    MenuItem* item = nullptr;
+    if (chosen > 0 && static_cast<std::size_t>(chosen) <= menu.children.size())
+        item = menu.children[static_cast<std::size_t>(chosen) - 1];
+    if (item && item->Click) item->Click();
+    if (!(item && item->choosesForeground)) giveKeyboardBack(owner, hadKeyboard);
 }
 
 // ---- Screen, App and global operations --------------------------------------------------

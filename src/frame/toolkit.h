@@ -226,6 +226,9 @@ class MenuItem {
 
     std::vector<MenuItem*> children;
     std::function<void()> Click;
+    // The click handler chooses the foreground window itself (a modal window followed by a
+    // focus return): the popup menu leaves the foreground as the handler left it.
+    bool choosesForeground = false;
 
   private:
     std::wstring caption_;
@@ -371,7 +374,8 @@ constexpr int vbFormCode = 1;
 void Unload(Form& form, int unloadMode = vbFormCode);
 // Frees forms unloaded earlier; the message loop calls it between messages.
 void collectUnloadedForms();
-// Drops every form and window silently, for a test that starts the program afresh.
+// Drops every form and window silently, and the choice of settings file, for a test that
+// starts the program afresh.
 void resetToolkit();
 
 namespace detail {

@@ -22,9 +22,11 @@ std::int32_t getCursorYTwips() {
 
 CursorTwips getCursorTwips() {
     Point point;
-    os().GetCursorPos(&point);
+    const bool read = os().GetCursorPos(&point) != 0;
+    if (!read) point = Point{};
     return CursorTwips{roundHalfEven(static_cast<double>(point.x) * Screen::TwipsPerPixelX()),
-                       roundHalfEven(static_cast<double>(point.y) * Screen::TwipsPerPixelY())};
+                       roundHalfEven(static_cast<double>(point.y) * Screen::TwipsPerPixelY()),
+                       read};
 }
 
 void yieldAndSleep(double ms) {

@@ -6,10 +6,12 @@
 
 namespace ep {
 
-// The cursor in twips, both coordinates from one reading.
+// The cursor in twips, both coordinates from one reading. A read that failed (the lock screen
+// or a secure-desktop prompt is up) gives (0, 0) and says so.
 struct CursorTwips {
     std::int32_t x = 0;
     std::int32_t y = 0;
+    bool read = true;
 };
 
 namespace mod_RGN_Proc {

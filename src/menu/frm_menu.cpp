@@ -25,6 +25,7 @@ frmMenu::frmMenu()
     mpop.children = {&uc, &sep02, &mver, &sep001, &mend};
     uc.Click = [this] { uc_Click(); };
     mver.Click = [this] { mver_Click(); };
+    mver.choosesForeground = true;
     mend.Click = [this] { mend_Click(); };
 }
 

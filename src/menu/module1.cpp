@@ -17,6 +17,16 @@ constexpr std::uint32_t ordinaryWindowMask = 0x14CA0000;
 constexpr std::uint32_t minimizedPopupMask = 0xF0000000;
 constexpr std::uint32_t minimizedPopupValue = 0xB0000000;
 
+// Windows 10 and 11 list windows that nobody sees and that are visible by their style: a
+// suspended Store app's frame, a window on another virtual desktop. Activating one would show
+// nothing, or switch desktops. Where the system cannot tell (before Windows 8, without DWM),
+// no window is cloaked.
+bool cloaked(Hwnd hwnd) {
+    std::uint32_t reason = 0;
+    return os().DwmGetWindowAttribute(hwnd, DWMWA_CLOAKED, &reason, sizeof reason) == S_OK &&
+           reason != 0;
+}
+
 } // namespace
 
 void returnFocus(Hwnd hwnd) {
@@ -39,6 +49,7 @@ int returnFocusEnumProc(Hwnd hwnd, std::intptr_t lParam) {
     const bool ordinary = (style & ordinaryWindowMask) == ordinaryWindowMask;
     const bool minimizedPopup = (style & minimizedPopupMask) == minimizedPopupValue;
     if (!ordinary && !minimizedPopup) return 1;
+    if (cloaked(hwnd)) return 1;
 
     // The window itself, not a window found by its title: another window may carry the same
     // title. SetForegroundWindow leaves a minimised or maximised window as it is.

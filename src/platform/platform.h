@@ -324,6 +324,7 @@ constexpr int PROCESS_PER_MONITOR_DPI_AWARE = 2;
 constexpr std::intptr_t DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 = -4;
 // DwmGetWindowAttribute: the window's visible frame, without the invisible resize borders.
 constexpr std::uint32_t DWMWA_EXTENDED_FRAME_BOUNDS = 9;
+constexpr std::uint32_t DWMWA_CLOAKED = 14; // Windows 8 on
 constexpr std::int32_t S_OK = 0;
 constexpr std::int32_t E_NOTIMPL = static_cast<std::int32_t>(0x80004001u);
 
@@ -436,6 +437,26 @@ constexpr std::uint32_t CP_ACP = 0;
 constexpr std::uint32_t SYNCHRONIZE = 0x00100000;
 constexpr std::uint32_t PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
 constexpr std::uint32_t WAIT_TIMEOUT = 258;
+
+// Writing files, and the user's own folders (the settings file's second home).
+constexpr std::uint32_t GENERIC_WRITE = 0x40000000;
+constexpr std::uint32_t FILE_SHARE_WRITE = 0x00000002;
+constexpr std::uint32_t CREATE_NEW = 1;
+constexpr std::uint32_t OPEN_ALWAYS = 4;
+constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
+constexpr std::uint32_t MAX_PATH = 260;
+// KNOWNFOLDERID and the other GUIDs, laid out as GUID.
+struct Guid {
+    std::uint32_t Data1 = 0;
+    std::uint16_t Data2 = 0;
+    std::uint16_t Data3 = 0;
+    std::uint8_t Data4[8] = {};
+};
+// %APPDATA%, the user's roaming application-data folder.
+constexpr Guid FOLDERID_RoamingAppData{
+    0x3EB685DB, 0x65F9, 0x4CF6, {0xA0, 0x3A, 0xE3, 0xEF, 0x65, 0x72, 0x9F, 0x3D}};
+constexpr int CSIDL_APPDATA = 0x001A;
+constexpr std::uint32_t SHGFP_TYPE_CURRENT = 0;
 
 // The calls. Each backend implements every one; the names, argument order and meaning are
 // the platform's. Where the platform takes a pointer-sized union (WPARAM, LPARAM) or a
@@ -635,6 +656,29 @@ class Platform {
     virtual bool ReadFile(Handle file, void* buffer, std::uint32_t count,
                           std::uint32_t* bytesRead) = 0;
     virtual bool GetFileSizeEx(Handle file, std::int64_t* size) = 0;
+
+    // ---- files written, and the user's own folders: where the settings live when the
+    // program's folder takes no writes. The shell and COM calls are found at run time, so that
+    // the program loads shell32 and ole32 only when it needs them.
+    virtual bool WriteFile(Handle file, const void* buffer, std::uint32_t count,
+                           std::uint32_t* written) = 0;
+    virtual bool CreateDirectoryW(const wchar_t* path) = 0; // no security attributes
+    virtual bool DeleteFileW(const wchar_t* path) = 0;
+    // The profile functions on a path the ANSI code page cannot spell. They keep the file's
+    // text ANSI, as the A functions write it, unless it starts with a UTF-16 byte-order mark.
+    virtual std::uint32_t GetPrivateProfileStringW(const wchar_t* appName, const wchar_t* keyName,
+                                                   const wchar_t* defaultValue, wchar_t* returned,
+                                                   std::uint32_t size, const wchar_t* fileName) = 0;
+    virtual bool WritePrivateProfileStringW(const wchar_t* appName, const wchar_t* keyName,
+                                            const wchar_t* value, const wchar_t* fileName) = 0;
+    // shell32, Windows Vista on; E_NOTIMPL where missing. *path, set also on a failure, is
+    // freed with CoTaskMemFree.
+    virtual std::int32_t SHGetKnownFolderPath(const Guid& folderId, std::uint32_t flags,
+                                              Handle token, wchar_t** path) = 0;
+    // shell32; E_NOTIMPL where missing. path holds MAX_PATH characters.
+    virtual std::int32_t SHGetFolderPathW(Hwnd owner, int csidl, Handle token, std::uint32_t flags,
+                                          wchar_t* path) = 0;
+    virtual void CoTaskMemFree(void* memory) = 0; // ole32
     virtual Handle CreateMutexW(bool initialOwner, const wchar_t* name) = 0;
     virtual std::uint32_t GetLastError() = 0;
     virtual Handle OpenProcess(std::uint32_t access, bool inherit, std::uint32_t processId) = 0;

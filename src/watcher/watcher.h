@@ -20,9 +20,6 @@ constexpr int decisionSpacingMs = 16;
 // only. Anything else (nothing, a sign, a blank inside, a larger number) is no pause.
 int parseDockDelay(std::wstring_view setting);
 
-// The top-level class of the taskbar: the exit corner does not count over it, where Start is.
-constexpr std::wstring_view kTaskbarClass = L"Shell_TrayWnd";
-
 // Top-level windows that get the panel: the file manager, the explorer and the browser frame.
 constexpr std::array<std::wstring_view, 3> kServedTopLevelClasses = {L"CabinetWClass",
                                                                      L"ExploreWClass", L"IEFrame"};
@@ -30,5 +27,8 @@ constexpr std::array<std::wstring_view, 3> kServedTopLevelClasses = {L"CabinetWC
 // Under the cursor there must be a common control ("Sys" classes) or the browser's view.
 constexpr std::wstring_view kServedHitClassPrefix = L"Sys";
 constexpr std::wstring_view kBrowserViewClass = L"Internet Explorer_Server";
+
+// The taskbar's top-level window.
+constexpr std::wstring_view kTaskbarClass = L"Shell_TrayWnd";
 
 } // namespace ep

@@ -194,6 +194,9 @@ class TestWindows {
     HWND widgetFrame = nullptr; // "EdgepadTestWidgetFrame"
     HWND widgetView = nullptr;  //   "EdgepadTestWidgetView", below a 40-pixel tab strip
     HWND plainFrame = nullptr;  // "EdgepadTestPlainFrame"
+    // A taskbar standing along the left edge, Start in the top-left corner, hidden until a
+    // scenario shows it: "Shell_TrayWnd" with a "Button" child over the corner.
+    HWND taskbar = nullptr;
 
     // Keyboard, close and system-command messages received so far, by the top-level window
     // they belong to (or all, for null).

@@ -5,7 +5,8 @@
 #                               a scenario named screens_* runs on three screens, one named
 #                               dpiNNN_* at NNN DPI, one named display_* in a virtual
 #                               desktop whose size it changes (wine-env.sh), one named
-#                               english_* under an English locale
+#                               english_* under an English locale, one named readonly_*
+#                               from a read-only drive R: (readonly_up)
 #   run-e2e.sh cleanup          stop our prefixes' wineservers and our Xvfbs
 # A scenario of the 32-bit program ends with status 77, which ctest reports as skipped, on a
 # machine that runs no 32-bit programs; it says why on a line starting with SKIP.
@@ -33,6 +34,44 @@ require() {
         echo "FAIL $1 is missing: build the windows preset first (tools/build.sh windows)"
         exit 1
     fi
+}
+
+# A folder the user may not write, as Program Files is: a small tmpfs holding padcopy.exe
+# alone and edgepad.exe beside an edgepad.ini of its own, remounted read-only and mapped as
+# drive R: of the prefix. Root writes through permission bits, so only a read-only mount
+# refuses it. Unmounted when the runner exits, whatever happened; where mounting is refused
+# the scenario ends as skipped, with the reason.
+readonly_mount="$work/readonly-mount"
+readonly_drive="$WINEPREFIX/dosdevices/r:"
+readonly_down() {
+    rm -f "$readonly_drive"
+    while mountpoint -q "$readonly_mount" 2>/dev/null; do
+        umount "$readonly_mount" 2>/dev/null || umount -l "$readonly_mount" || break
+    done
+    rmdir "$readonly_mount" 2>/dev/null || true
+}
+readonly_up() {
+    if [[ "$(id -u)" -ne 0 ]]; then
+        echo "SKIP a read-only folder needs root to mount one"
+        exit 77
+    fi
+    readonly_down
+    mkdir -p "$readonly_mount"
+    trap readonly_down EXIT
+    local why
+    if ! why="$(mount -t tmpfs -o size=16m,mode=0755 tmpfs "$readonly_mount" 2>&1)"; then
+        echo "SKIP this machine refuses to mount a read-only folder: $why"
+        exit 77
+    fi
+    cp "$program" "$readonly_mount/padcopy.exe"
+    cp "$program" "$readonly_mount/edgepad.exe"
+    printf '; kept as it is\r\n[DATA]\r\nUSER_COMMAND=%%( n)\r\nUSER_COMMAND_ON=1\r\n' \
+        >"$readonly_mount/edgepad.ini"
+    if ! why="$(mount -o remount,ro "$readonly_mount" 2>&1)"; then
+        echo "SKIP this machine refuses to make the folder read-only: $why"
+        exit 77
+    fi
+    ln -sfn "$readonly_mount" "$readonly_drive"
 }
 
 case "${1:-}" in
@@ -76,10 +115,15 @@ scenario)
     # Wine takes a process's UI language from its Unix locale, and a program the driver starts
     # inherits the driver's, whatever the Windows environment says: the same prefix serves.
     [[ "$name" != english_* ]] || export LANG=en_US.UTF-8
+    program_path="$(ep_winpath "$program")"
+    if [[ "$name" == readonly_* ]]; then
+        readonly_up
+        program_path='R:\padcopy.exe'
+    fi
     rm -f "$screenshots/$name".bmp "$screenshots/$name".png
     status=0
     EDGEPAD_SCREENSHOTS="$(ep_winpath "$screenshots")" \
-        ep_wine "$driver" "$name" "$(ep_winpath "$program")" "$(ep_winpath "$work")" \
+        ep_wine "$driver" "$name" "$program_path" "$(ep_winpath "$work")" \
         </dev/null >"$logs/$name.log" 2>&1 || status=$?
     # ctest takes 77 for skipped: no failure may pass for one.
     ((status != 77)) || status=1

@@ -185,6 +185,33 @@ E2E_SCENARIO(docking_exit_bar) {
           "the parked exit bar keeps its shape and top: %s", describe(parkedRect).c_str());
 }
 
+// A taskbar along the left edge puts Start in the top-left corner, where the hand throws the
+// cursor to hit it: the exit bar does not come up over it. Without the taskbar there the corner
+// brings the exit bar again.
+E2E_SCENARIO(docking_no_exit_bar_over_the_taskbar) {
+    TestWindows& w = TestWindows::open();
+    Process edgepad(installEdgepad(L"docking_taskbar"));
+    const HWND panel = startParked(edgepad);
+    if (!panel) return;
+
+    ShowWindow(w.taskbar, SW_SHOWNA);
+    const bool covers = waitFor([&] {
+        return GetAncestor(WindowFromPoint(POINT{0, 0}), GA_ROOT) == w.taskbar;
+    });
+    if (!check(covers, "a \"Shell_TrayWnd\" window covers the corner")) return;
+    moveCursor(0, 0);
+    check(staysAt(panel, windowRect(panel)) && panelParked(panel),
+          "the cursor on Start in the corner brings no exit bar");
+    saveScreenshot(L"taskbar_corner");
+
+    ShowWindow(w.taskbar, SW_HIDE);
+    moveCursor(restingSpot().x, restingSpot().y);
+    moveCursor(0, 0);
+    check(waitFor([&] { return isExitBar(panel); }),
+          "without the taskbar the corner brings the exit bar");
+    leavesAndParks(panel, restingSpot(), "exit bar");
+}
+
 // With POLL_CURSOR=1 the program polls the cursor every 100 ms, as before there was an input
 // thread: a cursor moved by SetCursorPos alone, which is no input, still docks and parks it.
 E2E_SCENARIO(docking_poll_cursor) {

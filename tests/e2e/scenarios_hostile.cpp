@@ -448,15 +448,20 @@ E2E_SCENARIO(hostile_settings_files) {
 }
 
 // A settings file the program may not change, and a folder that takes no new file: the
-// program runs with the values it holds and writes nothing.
+// program leaves them as they are and keeps its settings in the user's own file instead.
 E2E_SCENARIO(hostile_settings_unwritable) {
     TestWindows::open();
     // A run that died half-way may have left its folders locked.
     for (const wchar_t* folder :
          {L"hostile_read_only", L"hostile_no_write_access", L"hostile_frozen_file"})
         runUnix("chattr -R -i '" + unixPath(workFolder() + L"\\" + folder) + "'");
+    // Every copy here is named edgepad.exe: each part starts without the user's file.
+    wchar_t appData[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
+    const std::wstring usersIni = std::wstring(appData) + L"\\Edgepad\\edgepad.ini";
     {
         note("-- a read-only settings file whose switch is missing");
+        DeleteFileW(usersIni.c_str());
         const std::wstring exe = installEdgepad(L"hostile_read_only");
         const std::wstring ini = iniBeside(exe);
         const std::string bytes = "[DATA]\r\nUSER_COMMAND=ab\r\n";
@@ -475,6 +480,9 @@ E2E_SCENARIO(hostile_settings_unwritable) {
                 check(panelHeight(panel) == 3 * pitchPx, "the panel is three cells high");
                 check(readFile(ini) == bytes, "the file is unchanged (%s)",
                       shown(readFile(ini)).c_str());
+                check(
+                    waitFor([&] { return readFile(usersIni) == bytes + "USER_COMMAND_ON=0\r\n"; }),
+                    "the user's file is its copy, seeded (%s)", shown(readFile(usersIni)).c_str());
             }
             edgepad.kill();
         }
@@ -483,6 +491,7 @@ E2E_SCENARIO(hostile_settings_unwritable) {
     }
     {
         note("-- a folder without write access and no settings file");
+        DeleteFileW(usersIni.c_str());
         const std::wstring exe = installEdgepad(L"hostile_no_write_access");
         const std::wstring ini = iniBeside(exe);
         Immutable locked({folderOf(exe)});
@@ -493,12 +502,14 @@ E2E_SCENARIO(hostile_settings_unwritable) {
             const HWND panel = startAtRest(edgepad);
             if (panel && stillRunning(edgepad, panel, "no write access")) {
                 check(panelHeight(panel) == 3 * pitchPx, "the panel is three cells high");
-                check(!fileExists(ini), "no settings file appears");
+                check(!fileExists(ini), "no settings file appears beside the exe");
+                check(waitFor([&] { return fileExists(usersIni); }), "the user's file is seeded");
             }
         }
     }
     {
         note("-- a settings file in a folder where nothing may change, user button on");
+        DeleteFileW(usersIni.c_str());
         const std::wstring exe = installEdgepad(L"hostile_frozen_file");
         const std::wstring ini = iniBeside(exe);
         const std::string bytes = "[DATA]\r\nUSER_COMMAND_ON=1\r\n";
@@ -512,7 +523,7 @@ E2E_SCENARIO(hostile_settings_unwritable) {
                       "the panel is four cells high: the switch read before the refused write "
                       "counts");
                 check(readFile(ini) == bytes, "the file is unchanged");
-                // The menu's switch cannot be saved either; the switch in memory still turns.
+                // The menu's switch is saved in the user's file; the one beside stays as it is.
                 TestWindows& windows = TestWindows::open();
                 for (const int cells : {3, 4}) {
                     const auto docked = dockAt(panel, windows.fileManager, windows.treeView);
@@ -524,11 +535,19 @@ E2E_SCENARIO(hostile_settings_unwritable) {
                           "switched from the menu, the next docking is %d cells high (%d px)",
                           cells, panelHeight(panel));
                     check(readFile(ini) == bytes, "the file is unchanged");
+                    check(waitFor([&] {
+                              return readFile(usersIni) == "[DATA]\r\nUSER_COMMAND_ON=" +
+                                                               std::string(cells == 4 ? "1" : "0") +
+                                                               "\r\nUSER_COMMAND=%( n)\r\n";
+                          }),
+                          "the user's file holds the switch (%s)",
+                          shown(readFile(usersIni)).c_str());
                 }
                 stillRunning(edgepad, panel, "frozen file, switched from the menu");
             }
         }
     }
+    DeleteFileW(usersIni.c_str());
 }
 
 // A key string the syntax rejects, and user pictures that are no picture at all.

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <vector>
 
 using namespace e2e;
 
@@ -176,6 +177,54 @@ E2E_SCENARIO(menu_user_button) {
     if (!check(dockAtFileManager(panel), "the panel docks again")) return;
     const bool tall = waitFor([&] { return panelHeight(panel) == 60; });
     check(tall, "the next docking is four buttons, 60 pixels, high (%d)", panelHeight(panel));
+    check(edgepad.running(), "the program keeps running");
+}
+
+// The menu needs the panel in the foreground while it is open; once it has closed, by Escape or
+// by a choice, the window that had the keyboard has it again, and a key typed then reaches it.
+E2E_SCENARIO(menu_gives_the_keyboard_back) {
+    TestWindows& w = TestWindows::open();
+    const std::wstring exe = installEdgepad(L"menu_keyboard");
+    const std::wstring ini = iniBeside(exe);
+    Process edgepad(exe);
+    HWND panel = nullptr;
+    if (!startEdgepad(edgepad, ini, panel)) return;
+
+    const struct {
+        const char* how;
+        int command; // -1: Escape
+    } closings[] = {{"Escape", -1}, {"the user-button item", 0}, {"the user-button item again", 0}};
+    for (const auto& closing : closings) {
+        SetForegroundWindow(w.fileManager);
+        if (!check(waitFor([&] { return GetForegroundWindow() == w.fileManager; }),
+                   "the file manager has the keyboard"))
+            return;
+        if (!check(dockAtFileManager(panel), "the panel docks at the file manager")) return;
+        if (!check(openMenu(panel) != nullptr, "a right press opens the menu")) return;
+        check(waitFor([&] { return GetForegroundWindow() == panel; }),
+              "while the menu is open the panel is the foreground window");
+        if (closing.command < 0)
+            tap(VK_ESCAPE);
+        else
+            chooseCommand(closing.command);
+        check(waitFor([] { return visibleMenu() == nullptr; }), "%s closes the menu", closing.how);
+        const bool back = waitFor([&] { return GetForegroundWindow() == w.fileManager; });
+        check(back, "after %s the file manager is the foreground window again (it is \"%s\")",
+              closing.how, narrow(windowText(GetForegroundWindow())).c_str());
+
+        w.clearReceived();
+        tap('K');
+        std::vector<Received> keys;
+        const bool typed = waitFor([&] {
+            keys = keysIn(w.received(w.fileManager));
+            return std::any_of(keys.begin(), keys.end(), [](const Received& k) {
+                return k.message == WM_KEYUP && k.wParam == 'K';
+            });
+        });
+        check(typed, "a key typed after %s reaches the file manager (%s)", closing.how,
+              describeKeys(keys).c_str());
+        if (!check(parkAway(panel), "the panel parks when the cursor leaves")) return;
+    }
     check(edgepad.running(), "the program keeps running");
 }
 

@@ -98,10 +98,15 @@ DWORD WINAPI pumpThread(void* parameter) {
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    const wchar_t* classes[] = {L"CabinetWClass",         L"ExploreWClass",
-                                L"IEFrame",               L"Internet Explorer_Server",
-                                L"EdgepadTestOrdinary",   L"EdgepadTestWidgetFrame",
-                                L"EdgepadTestWidgetView", L"EdgepadTestPlainFrame"};
+    const wchar_t* classes[] = {L"CabinetWClass",
+                                L"ExploreWClass",
+                                L"IEFrame",
+                                L"Internet Explorer_Server",
+                                L"EdgepadTestOrdinary",
+                                L"EdgepadTestWidgetFrame",
+                                L"EdgepadTestWidgetView",
+                                L"EdgepadTestPlainFrame",
+                                L"Shell_TrayWnd"};
     for (const wchar_t* name : classes) {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
@@ -148,6 +153,12 @@ DWORD WINAPI pumpThread(void* parameter) {
                          client.bottom - 40);
     w.plainFrame =
         topLevel(L"EdgepadTestPlainFrame", L"Test plain browser", 680, 520, 520, 400, 0);
+
+    w.taskbar = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"Shell_TrayWnd", L"",
+                                WS_POPUP | WS_CLIPCHILDREN, 0, 0, 48, GetSystemMetrics(SM_CYSCREEN),
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    CreateWindowExW(0, L"Button", L"Start", WS_CHILD | WS_VISIBLE, 0, 0, 48, 48, w.taskbar, nullptr,
+                    GetModuleHandleW(nullptr), nullptr);
 
     SetEvent(startup->ready);
     MSG msg;

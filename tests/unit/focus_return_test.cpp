@@ -72,6 +72,22 @@ TEST_F(FocusReturnTest, PassesOverOwnedPopups) {
     EXPECT_EQ(desk.foreground(), owner);
 }
 
+// A suspended Store app's frame or a window of another virtual desktop is visible by its
+// style, but nobody sees it. Where DWM cannot tell, no window counts as cloaked.
+TEST_F(FocusReturnTest, PassesOverCloakedWindows) {
+    const Hwnd seen = add("Editor");
+    const Hwnd cloaked = add("Settings");
+    desk.setCloaked(cloaked, 2); // DWM_CLOAKED_SHELL
+    returnFocusFromMenu();
+    EXPECT_EQ(desk.foreground(), seen);
+
+    desk.activate(cloaked); // uppermost again, below a window the focus return passes over
+    desk.activate(add("Palette", WS_POPUP | WS_VISIBLE));
+    desk.setDwmUnavailable(true);
+    returnFocusFromMenu();
+    EXPECT_EQ(desk.foreground(), cloaked);
+}
+
 TEST_F(FocusReturnTest, ActivatesAMinimisedPopupAndLeavesItMinimised) {
     add("Editor");
     const Hwnd minimised = add("Player", WS_POPUP | WS_MINIMIZE | WS_VISIBLE);

@@ -131,6 +131,8 @@ TEST_F(HostileTest, TheLongLineIsReadAsItsFirst510Bytes) {
 }
 
 TEST_F(HostileTest, AnUnwritableFileOrFolderRunsOnTheValuesHeld) {
+    // The user's own folder takes no writes either, so no settings file can move there.
+    desktop.setReadOnly(L"C:\\Users\\user\\AppData\\Roaming", true);
     // A read-only file with its switch missing: the seed is refused and goes unnoticed.
     const std::string readOnly = "[DATA]\r\nUSER_COMMAND=ab\r\n";
     writeHostFile(settingsFile(), readOnly);

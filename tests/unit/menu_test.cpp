@@ -220,6 +220,49 @@ TEST_F(MenuTest, TheWatcherStandsStillWhileTheAboutWindowIsOpen) {
     EXPECT_FALSE(panelDocked());
 }
 
+// The menu needs its owner in the foreground; once it has closed, by a choice or without one,
+// the keyboard goes back to the window that had it, and the next key reaches that window.
+TEST_F(MenuTest, TheKeyboardGoesBackToTheWindowThatHadItAfterTheMenu) {
+    Form1& panel = startDocked();
+    for (const std::size_t position : {std::size_t{99}, std::size_t{0}}) {
+        SCOPED_TRACE(position == 0 ? "the user-button item" : "dismissed");
+        desk.activate(fileManager);
+        Hwnd duringMenu = 0;
+        desk.onPopupMenu = [&](const sim::MenuRecord& menu) -> std::uintptr_t {
+            duringMenu = desk.foreground();
+            return position < menu.items.size() ? menu.items[position].id : 0;
+        };
+        rightPress();
+        EXPECT_EQ(duringMenu, panel.hWnd()) << "the menu's owner is in front while it is open";
+        EXPECT_EQ(desk.foreground(), fileManager);
+        const std::size_t keysBefore = desk.keysReceivedBy(fileManager).size();
+        desk.pressKey('A');
+        EXPECT_EQ(desk.keysReceivedBy(fileManager).size(), keysBefore + 2);
+    }
+}
+
+// The user may choose the foreground while the menu is open: a click into another program
+// stands, and a window that closed meanwhile is not asked for.
+TEST_F(MenuTest, AfterTheMenuTheUsersOwnChoiceStands) {
+    Form1& panel = startDocked();
+    const Hwnd other = desk.addWindow("Notepad", "Notes", Rect{900, 100, 1200, 600});
+    desk.activate(fileManager);
+    desk.onPopupMenu = [&](const sim::MenuRecord&) -> std::uintptr_t {
+        desk.activate(other);
+        return 0;
+    };
+    rightPress();
+    EXPECT_EQ(desk.foreground(), other);
+
+    desk.activate(fileManager);
+    desk.onPopupMenu = [&](const sim::MenuRecord&) -> std::uintptr_t {
+        desk.closeWindow(fileManager);
+        return 0;
+    };
+    rightPress();
+    EXPECT_EQ(desk.foreground(), panel.hWnd()) << "nothing to give the keyboard back to";
+}
+
 // Every loaded form, the menu form's own unload aside, goes; then the program ends with the
 // settings file as it was.
 void expectEndedWithEveryOtherFormUnloaded(const std::vector<Form*>& loadedBefore) {

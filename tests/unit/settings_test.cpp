@@ -75,11 +75,15 @@ TEST_F(SettingsTest, TheFileIsNamedAfterTheExecutableWhereverItLies) {
     EXPECT_EQ(mod_RGN_Proc::settingsFilePath(), L"C:\\Program Files\\Pad\\renamed.ini");
 }
 
-TEST_F(SettingsTest, ARefusedWriteChangesNothingAndGoesUnnoticed) {
+TEST_F(SettingsTest, AWriteRefusedBesideTheExeLandsInTheUsersFile) {
     desktop.setExePath(L"C:\\Missing\\edgepad.exe");
     std::filesystem::remove_all(desktop.hostPath(L"C:\\Missing"));
     writeIniValue(L"DATA", L"USER_COMMAND_ON", L"1");
-    EXPECT_EQ(readIniValue(L"DATA", L"USER_COMMAND_ON"), L"");
+    EXPECT_FALSE(std::filesystem::exists(desktop.hostPath(L"C:\\Missing")));
+    EXPECT_EQ(
+        readHostFile(desktop.hostPath(L"C:\\Users\\user\\AppData\\Roaming\\Edgepad\\edgepad.ini")),
+        "[DATA]\r\nUSER_COMMAND_ON=1\r\n");
+    EXPECT_EQ(readIniValue(L"DATA", L"USER_COMMAND_ON"), L"1");
 }
 
 } // namespace

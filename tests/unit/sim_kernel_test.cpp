@@ -124,6 +124,82 @@ TEST_F(SimProfileTest, RefusedWritesChangeNothing) {
               FILE_ATTRIBUTE_READONLY);
 }
 
+TEST_F(SimProfileTest, FilesOpenForWritingWhereTheFolderAndTheFileAllowIt) {
+    const auto open = [&](const wchar_t* path, std::uint32_t disposition) {
+        const Handle h = desk.CreateFileW(path, GENERIC_WRITE, 0, disposition);
+        if (h != INVALID_HANDLE_VALUE) desk.CloseHandle(h);
+        return h != INVALID_HANDLE_VALUE;
+    };
+    write("[DATA]\r\nK=v\r\n");
+    EXPECT_TRUE(open(L"C:\\Tools\\edgepad.ini", OPEN_ALWAYS));
+    EXPECT_EQ(contents(), "[DATA]\r\nK=v\r\n") << "opened and closed, unchanged";
+    EXPECT_FALSE(open(L"C:\\Tools\\edgepad.ini", CREATE_NEW));
+
+    desk.setReadOnly(L"C:\\Tools\\edgepad.ini", true);
+    EXPECT_FALSE(open(L"C:\\Tools\\edgepad.ini", OPEN_EXISTING)) << "a read-only file";
+    EXPECT_EQ(desk.GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(desk.DeleteFileW(L"C:\\Tools\\edgepad.ini"));
+    desk.setReadOnly(L"C:\\Tools", true);
+    EXPECT_FALSE(open(L"C:\\Tools\\new.ini", OPEN_ALWAYS)) << "a read-only folder";
+    EXPECT_FALSE(desk.CreateDirectoryW(L"C:\\Tools\\Sub"));
+    EXPECT_FALSE(std::filesystem::exists(desk.hostPath(L"C:\\Tools\\new.ini")));
+
+    // Written through a handle, byte for byte; a handle opened to read refuses to write.
+    ASSERT_TRUE(desk.CreateDirectoryW(L"C:\\Users\\user\\AppData\\Roaming\\Edgepad"));
+    const wchar_t* copy = L"C:\\Users\\user\\AppData\\Roaming\\Edgepad\\x.ini";
+    const Handle out = desk.CreateFileW(copy, GENERIC_WRITE, 0, CREATE_NEW);
+    std::uint32_t written = 0;
+    ASSERT_TRUE(desk.WriteFile(out, "a\nb", 3, &written));
+    EXPECT_EQ(written, 3u);
+    desk.CloseHandle(out);
+    const Handle in = desk.CreateFileW(copy, GENERIC_READ, 0, OPEN_EXISTING);
+    EXPECT_FALSE(desk.WriteFile(in, "c", 1, &written));
+    desk.CloseHandle(in);
+    std::ifstream bytes(desk.hostPath(copy), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(bytes), {}), "a\nb");
+    EXPECT_TRUE(desk.DeleteFileW(copy));
+    EXPECT_EQ(desk.liveKernelHandles(), 0);
+}
+
+TEST_F(SimProfileTest, TheWideCallsTakeAnyPathAndKeepTheFileAnsi) {
+    desk.setAnsiCodePage(932);
+    const std::wstring folder = L"C:\\Users\\Zo\u00EB";
+    std::filesystem::create_directories(desk.hostPath(folder));
+    const std::wstring path = folder + L"\\s.ini";
+    EXPECT_TRUE(desk.WritePrivateProfileStringW(L"DATA", L"K", L"\u65E5\u00EB", path.c_str()));
+    std::ifstream in(desk.hostPath(path), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "[DATA]\r\nK=\x93\xfa?\r\n")
+        << "Shift-JIS, and '?' for what it lacks";
+    wchar_t value[3] = {};
+    EXPECT_EQ(desk.GetPrivateProfileStringW(L"DATA", L"K", nullptr, value, 3, path.c_str()), 2u);
+    EXPECT_EQ(std::wstring(value), L"\u65E5?");
+    EXPECT_EQ(desk.GetPrivateProfileStringW(L"DATA", L"K", nullptr, value, 2, path.c_str()), 1u)
+        << "cut in characters";
+
+    // The ANSI name of that folder is "Zo?", which names no file.
+    const std::string ansiPath = "C:\\Users\\Zo?\\s.ini";
+    EXPECT_FALSE(desk.WritePrivateProfileStringA("DATA", "K", "v", ansiPath.c_str()));
+}
+
+TEST(SimShellTest, TheRoamingFolderFromEitherCallAndNeitherWhereMissing) {
+    sim::Desktop desk;
+    wchar_t* known = nullptr;
+    ASSERT_EQ(desk.SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, 0, &known), S_OK);
+    EXPECT_EQ(std::wstring(known), L"C:\\Users\\user\\AppData\\Roaming");
+    EXPECT_TRUE(std::filesystem::is_directory(desk.hostPath(known)));
+    EXPECT_EQ(desk.liveTaskAllocations(), 1);
+    desk.CoTaskMemFree(known);
+    EXPECT_EQ(desk.liveTaskAllocations(), 0);
+
+    wchar_t path[MAX_PATH] = {};
+    desk.setKnownFolderPathMissing(true);
+    EXPECT_EQ(desk.SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, 0, &known), E_NOTIMPL);
+    ASSERT_EQ(desk.SHGetFolderPathW(0, CSIDL_APPDATA, 0, SHGFP_TYPE_CURRENT, path), S_OK);
+    EXPECT_EQ(std::wstring(path), L"C:\\Users\\user\\AppData\\Roaming");
+    desk.setFolderPathMissing(true);
+    EXPECT_EQ(desk.SHGetFolderPathW(0, CSIDL_APPDATA, 0, SHGFP_TYPE_CURRENT, path), E_NOTIMPL);
+}
+
 TEST(SimKernelTest, FilesModulePathMutexAndText) {
     sim::Desktop desk;
     EXPECT_EQ(desk.hostPath(L"c:\\tools\\x.ini"), desk.hostPath(L"C:\\Tools\\x.ini"))

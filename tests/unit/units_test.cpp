@@ -104,6 +104,7 @@ TEST_F(UnitsTest, BothCoordinatesFromOneReadingAreTheSeparateOnes) {
     same("at 12 twips per pixel");
     desktop.failCursorReads(true);
     same("unreadable");
+    EXPECT_FALSE(getCursorTwips().read);
     EXPECT_EQ(getCursorTwips().x, 0);
     EXPECT_EQ(getCursorTwips().y, 0);
 }

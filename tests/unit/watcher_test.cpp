@@ -493,6 +493,63 @@ TEST_F(WatcherTest, AnUnreadableCursorDecidesNothing) {
     EXPECT_EQ(panelRect(), docked);
 }
 
+// Behind the lock screen or a secure-desktop prompt the cursor cannot be read: such a tick
+// knows nothing and changes nothing, in every state, however long it lasts.
+TEST_F(WatcherTest, AnUnreadableCursorChangesNothing) {
+    const auto unreadable = [&](const char* state) {
+        SCOPED_TRACE(state);
+        const Box before = panelRect();
+        const std::wstring mark = panel().prevMark, mode = panel().panelMode;
+        const Hwnd served = panel().targetHwnd;
+        desk->failCursorReads(true);
+        at(0, 0);
+        at(500, 300);
+        EXPECT_EQ(panelRect(), before);
+        EXPECT_EQ(panel().prevMark, mark);
+        EXPECT_EQ(panel().panelMode, mode);
+        EXPECT_EQ(panel().targetHwnd, served);
+        EXPECT_TRUE(timerRunning());
+        desk->failCursorReads(false);
+    };
+    toIdle();
+    unreadable("idle");
+    toDocked();
+    unreadable("docked");
+    at(500, 300);
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "the first readable tick decides again";
+    freshDesktop();
+    toExitBar();
+    unreadable("exit bar");
+    freshDesktop();
+    toDocked();
+    const Box docked = panelRect();
+    desk->broadcastDisplayChange();
+    unreadable("display changed");
+    at(210, 400);
+    EXPECT_EQ(panelRect()[0], 200);
+    EXPECT_NE(panelRect()[1], docked[1]) << "the display change is followed once the cursor is "
+                                            "back: parked, then docked afresh at the cursor";
+}
+
+// A taskbar along the top or the left edge has Start in the corner: no exit bar over it, from
+// any state; elsewhere the corner works as before.
+TEST_F(WatcherTest, NoExitBarOverTheTaskbar) {
+    const Hwnd taskbar =
+        desk->addWindow("Shell_TrayWnd", "", Rect{0, 0, 48, 1024}, 0, WS_POPUP | WS_VISIBLE);
+    desk->addWindow("Start", "Start", Rect{0, 0, 48, 48}, taskbar, kChild);
+    toIdle();
+    at(0, 0);
+    EXPECT_EQ(panel().prevMark, kMarkNothing);
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+    toDocked();
+    at(0, 0);
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "a docked panel parks as anywhere else";
+    EXPECT_EQ(panel().panelMode, kModeDocked);
+    desk->closeWindow(taskbar);
+    at(0, 0);
+    EXPECT_EQ(panelRect(), kExitBarRect) << "without the taskbar there the corner works again";
+}
+
 // ---- Movements a person makes ----------------------------------------------------------
 
 TEST_F(WatcherTest, StraightFromOneWindowIntoTheNextKeepsThePanelAtTheFirst) {

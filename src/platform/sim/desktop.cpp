@@ -100,6 +100,7 @@ Desktop::Desktop(int screenWidth, int screenHeight) : s_(std::make_unique<State>
     s_->rootFolder = pattern;
     std::filesystem::create_directories(s_->hostPath(L"C:\\Tools"));
     std::filesystem::create_directories(s_->hostPath(L"C:\\Windows"));
+    std::filesystem::create_directories(s_->hostPath(s_->roamingAppData));
 
     GdiObject bitmap;
     bitmap.kind = GdiKind::Bitmap;
@@ -933,6 +934,10 @@ void Desktop::setOwner(Hwnd hwnd, Hwnd owner) {
 
 void Desktop::setVisibleFrameInsets(Hwnd hwnd, Rect insets) {
     if (Window* w = s_->find(hwnd)) w->frameInsets = insets;
+}
+
+void Desktop::setCloaked(Hwnd hwnd, std::uint32_t reason) {
+    if (Window* w = s_->find(hwnd)) w->cloaked = reason;
 }
 
 void Desktop::setUserUiLanguage(std::uint16_t langId) { s_->uiLanguage = langId; }

@@ -103,6 +103,13 @@ class Desktop : public Platform {
     // Read-only as Windows sees it (the host tests may run as root, who ignores modes):
     // a read-only file cannot be rewritten, a read-only folder takes no new files.
     void setReadOnly(const std::wstring& windowsPath, bool readOnly);
+    // The user's roaming application-data folder (C:\Users\user\AppData\Roaming unless set),
+    // there from the start as on Windows; a user name may hold characters that the ANSI code
+    // page lacks. Either shell function that reports it may be missing.
+    void setRoamingAppData(const std::wstring& windowsPath);
+    void setKnownFolderPathMissing(bool missing);
+    void setFolderPathMissing(bool missing);
+    int liveTaskAllocations() const; // paths the shell handed out and nobody freed
 
     // ---- screen
     // Display scale. The system DPI (LOGPIXELSX, the twips factor) is fixed for a process's
@@ -145,6 +152,10 @@ class Desktop : public Platform {
     // Windows 10 and 11 draw no side borders: the visible frame lies this far inside the
     // window's rectangle (left, top, right, bottom insets), as DWM reports it.
     void setVisibleFrameInsets(Hwnd hwnd, Rect insets);
+    // Windows 10 and 11 keep some windows that are visible by their style off the screen:
+    // suspended Store-app frames (DWM_CLOAKED_SHELL, 2), windows of other virtual desktops.
+    // DwmGetWindowAttribute(DWMWA_CLOAKED) tells them; nothing else does.
+    void setCloaked(Hwnd hwnd, std::uint32_t reason);
     // DwmGetWindowAttribute answers E_NOTIMPL, as under Wine 8 or with composition off.
     void setDwmUnavailable(bool unavailable);
     // Sends WM_DISPLAYCHANGE to every top-level window, as Windows does once monitors come or
@@ -447,6 +458,20 @@ class Desktop : public Platform {
     bool ReadFile(Handle file, void* buffer, std::uint32_t count,
                   std::uint32_t* bytesRead) override;
     bool GetFileSizeEx(Handle file, std::int64_t* size) override;
+    bool WriteFile(Handle file, const void* buffer, std::uint32_t count,
+                   std::uint32_t* written) override;
+    bool CreateDirectoryW(const wchar_t* path) override;
+    bool DeleteFileW(const wchar_t* path) override;
+    std::uint32_t GetPrivateProfileStringW(const wchar_t* appName, const wchar_t* keyName,
+                                           const wchar_t* defaultValue, wchar_t* returned,
+                                           std::uint32_t size, const wchar_t* fileName) override;
+    bool WritePrivateProfileStringW(const wchar_t* appName, const wchar_t* keyName,
+                                    const wchar_t* value, const wchar_t* fileName) override;
+    std::int32_t SHGetKnownFolderPath(const Guid& folderId, std::uint32_t flags, Handle token,
+                                      wchar_t** path) override;
+    std::int32_t SHGetFolderPathW(Hwnd owner, int csidl, Handle token, std::uint32_t flags,
+                                  wchar_t* path) override;
+    void CoTaskMemFree(void* memory) override;
     Handle CreateMutexW(bool initialOwner, const wchar_t* name) override;
     std::uint32_t GetLastError() override;
     Handle OpenProcess(std::uint32_t access, bool inherit, std::uint32_t processId) override;

@@ -24,6 +24,15 @@ constexpr std::uint32_t ERROR_INVALID_HANDLE = 6;
 constexpr std::uint32_t ERROR_INVALID_PARAMETER = 87;
 constexpr std::uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr std::uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x20;
+constexpr std::uint32_t ERROR_PATH_NOT_FOUND = 3;
+constexpr std::uint32_t ERROR_FILE_EXISTS = 80;
+constexpr std::uint32_t ERROR_INVALID_NAME = 123;
+constexpr std::uint32_t CREATE_ALWAYS = 2;
+constexpr std::uint32_t TRUNCATE_EXISTING = 5;
+
+// '?' and '*' are no part of a file name: an A call given a path whose characters the code
+// page lacks (each one '?') fails on it.
+bool invalidName(const std::wstring& path) { return path.find_first_of(L"?*") != path.npos; }
 
 std::string trim(const std::string& text) {
     std::size_t first = text.find_first_not_of(" \t");
@@ -373,15 +382,14 @@ std::wstring profileFileName(const std::wstring& name) {
 
 } // namespace
 
-std::uint32_t Desktop::GetPrivateProfileStringA(const char* appName, const char* keyName,
+std::uint32_t Desktop::State::readProfileString(const char* appName, const char* keyName,
                                                 const char* defaultValue, char* returned,
-                                                std::uint32_t size, const char* fileName) {
-    s_->count("GetPrivateProfileStringA");
+                                                std::uint32_t size, const std::wstring& fileName) {
     if (!returned || size == 0) return 0;
     std::string fallback = defaultValue ? defaultValue : "";
     fallback.erase(fallback.find_last_not_of(' ') + 1); // trailing blanks of the default go
-    if (!fileName) return copyOut(fallback, returned, size);
-    ProfileFile file = readProfile(s_->hostPath(profileFileName(s_->fromAnsi(fileName))));
+    if (fileName.empty() || invalidName(fileName)) return copyOut(fallback, returned, size);
+    ProfileFile file = readProfile(hostPath(profileFileName(fileName)));
     if (!appName) {
         std::vector<std::string> names;
         for (const std::string& line : file.lines)
@@ -406,14 +414,17 @@ std::uint32_t Desktop::GetPrivateProfileStringA(const char* appName, const char*
     return copyOut(value, returned, size);
 }
 
-bool Desktop::WritePrivateProfileStringA(const char* appName, const char* keyName,
-                                         const char* value, const char* fileName) {
-    s_->count("WritePrivateProfileStringA");
-    if (!appName || !fileName) return false;
-    std::filesystem::path path = s_->hostPath(profileFileName(s_->fromAnsi(fileName)));
+bool Desktop::State::writeProfileString(const char* appName, const char* keyName, const char* value,
+                                        const std::wstring& fileName) {
+    if (!appName || fileName.empty()) return false;
+    if (invalidName(fileName)) {
+        lastError = ERROR_INVALID_NAME;
+        return false;
+    }
+    std::filesystem::path path = hostPath(profileFileName(fileName));
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec) || !s_->writable(path)) {
-        s_->lastError = 5; // ERROR_ACCESS_DENIED
+    if (std::filesystem::is_directory(path, ec) || !writable(path)) {
+        lastError = ERROR_ACCESS_DENIED;
         return false;
     }
     ProfileFile file = readProfile(path);
@@ -448,6 +459,59 @@ bool Desktop::WritePrivateProfileStringA(const char* appName, const char* keyNam
     if (!out) return false;
     out << text;
     return bool(out);
+}
+
+std::uint32_t Desktop::GetPrivateProfileStringA(const char* appName, const char* keyName,
+                                                const char* defaultValue, char* returned,
+                                                std::uint32_t size, const char* fileName) {
+    s_->count("GetPrivateProfileStringA");
+    return s_->readProfileString(appName, keyName, defaultValue, returned, size,
+                                 fileName ? s_->fromAnsi(fileName) : std::wstring());
+}
+
+bool Desktop::WritePrivateProfileStringA(const char* appName, const char* keyName,
+                                         const char* value, const char* fileName) {
+    s_->count("WritePrivateProfileStringA");
+    return s_->writeProfileString(appName, keyName, value,
+                                  fileName ? s_->fromAnsi(fileName) : std::wstring());
+}
+
+// The W calls take any path, and keep the file's text in the ANSI code page: a file that
+// does not start with a UTF-16 byte-order mark (and the program never makes one) is read
+// and written as the A calls do, its text converted on the way; a value is cut to fit in
+// characters, not bytes. Characters the code page lacks are stored as '?'.
+std::uint32_t Desktop::GetPrivateProfileStringW(const wchar_t* appName, const wchar_t* keyName,
+                                                const wchar_t* defaultValue, wchar_t* returned,
+                                                std::uint32_t size, const wchar_t* fileName) {
+    s_->count("GetPrivateProfileStringW");
+    if (!returned || size == 0) return 0;
+    auto ansi = [&](const wchar_t* text) { return text ? s_->toAnsi(text) : std::string(); };
+    const std::string section = ansi(appName), key = ansi(keyName), fallback = ansi(defaultValue);
+    // Room for size characters of any code page; the cut to size - 1 characters comes after.
+    std::vector<char> buffer(std::size_t(size) * 4 + 4);
+    s_->readProfileString(appName ? section.c_str() : nullptr, keyName ? key.c_str() : nullptr,
+                          defaultValue ? fallback.c_str() : nullptr, buffer.data(),
+                          std::uint32_t(buffer.size()), fileName ? fileName : L"");
+    if (!appName || !keyName) {
+        s_->lastError = ERROR_INVALID_PARAMETER; // the program never lists names through W
+        returned[0] = L'\0';
+        return 0;
+    }
+    std::wstring value = s_->fromAnsi(buffer.data());
+    if (value.size() > size - 1) value.resize(size - 1);
+    std::copy(value.begin(), value.end(), returned);
+    returned[value.size()] = L'\0';
+    return std::uint32_t(value.size());
+}
+
+bool Desktop::WritePrivateProfileStringW(const wchar_t* appName, const wchar_t* keyName,
+                                         const wchar_t* value, const wchar_t* fileName) {
+    s_->count("WritePrivateProfileStringW");
+    auto ansi = [&](const wchar_t* text) { return text ? s_->toAnsi(text) : std::string(); };
+    const std::string section = ansi(appName), key = ansi(keyName), text = ansi(value);
+    return s_->writeProfileString(appName ? section.c_str() : nullptr,
+                                  keyName ? key.c_str() : nullptr, value ? text.c_str() : nullptr,
+                                  fileName ? fileName : L"");
 }
 
 // ---------------------------------------------------------------- the rest of kernel32
@@ -517,19 +581,43 @@ std::uint32_t Desktop::GetFileAttributesW(const wchar_t* path) {
     return attributes;
 }
 
-// Files open for reading only: the program reads, it never writes through a handle.
+// Files open for reading, or for writing with the platform's creation rules: a folder that
+// takes no new files refuses to make one, a read-only file refuses to be opened for writing.
+// Opening an existing file leaves its bytes as they were.
 Handle Desktop::CreateFileW(const wchar_t* path, std::uint32_t access, std::uint32_t,
                             std::uint32_t creationDisposition) {
     s_->count("CreateFileW");
     std::error_code ec;
-    const std::filesystem::path file = path ? s_->hostPath(path) : std::filesystem::path();
-    if (!path || access != GENERIC_READ || creationDisposition != OPEN_EXISTING ||
-        !std::filesystem::is_regular_file(file, ec)) {
-        s_->lastError = 2; // ERROR_FILE_NOT_FOUND
+    const bool reading = access == GENERIC_READ, writing = access == GENERIC_WRITE;
+    if (!path || !*path || invalidName(path) || (!reading && !writing) ||
+        creationDisposition < CREATE_NEW || creationDisposition > TRUNCATE_EXISTING) {
+        s_->lastError = path && invalidName(path) ? ERROR_INVALID_NAME : ERROR_INVALID_PARAMETER;
         return INVALID_HANDLE_VALUE;
     }
+    const std::filesystem::path file = s_->hostPath(path);
+    const bool exists = std::filesystem::exists(file, ec);
+    auto fail = [&](std::uint32_t error) {
+        s_->lastError = error;
+        return INVALID_HANDLE_VALUE;
+    };
+    if (exists && !std::filesystem::is_regular_file(file, ec)) return fail(ERROR_ACCESS_DENIED);
+    if (exists && creationDisposition == CREATE_NEW) return fail(ERROR_FILE_EXISTS);
+    if (!exists &&
+        (creationDisposition == OPEN_EXISTING || creationDisposition == TRUNCATE_EXISTING))
+        return fail(std::filesystem::is_directory(file.parent_path(), ec) ? ERROR_FILE_NOT_FOUND
+                                                                          : ERROR_PATH_NOT_FOUND);
+    if (!exists && !std::filesystem::is_directory(file.parent_path(), ec))
+        return fail(ERROR_PATH_NOT_FOUND);
+    const bool truncates =
+        creationDisposition == CREATE_ALWAYS || creationDisposition == TRUNCATE_EXISTING;
+    if ((writing || !exists || truncates) && !s_->writable(file)) return fail(ERROR_ACCESS_DENIED);
+    if (!exists || truncates) std::ofstream(file, std::ios::binary | std::ios::trunc);
     Handle handle = s_->newHandle();
-    s_->kernel[handle] = KernelObject{false, L"", file, 0};
+    s_->kernel[handle] = KernelObject{false, L"", file, 0, writing};
+    s_->lastError =
+        exists && (creationDisposition == OPEN_ALWAYS || creationDisposition == CREATE_ALWAYS)
+            ? ERROR_ALREADY_EXISTS
+            : 0;
     return handle;
 }
 
@@ -539,6 +627,10 @@ bool Desktop::ReadFile(Handle file, void* buffer, std::uint32_t count, std::uint
     auto found = s_->kernel.find(file);
     if (found == s_->kernel.end() || found->second.file.empty() || (!buffer && count)) {
         s_->lastError = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    if (found->second.writing) {
+        s_->lastError = ERROR_ACCESS_DENIED;
         return false;
     }
     std::ifstream in(found->second.file, std::ios::binary);
@@ -561,6 +653,69 @@ bool Desktop::GetFileSizeEx(Handle file, std::int64_t* size) {
     const auto bytes = std::filesystem::file_size(found->second.file, ec);
     if (ec) return false;
     if (size) *size = std::int64_t(bytes);
+    return true;
+}
+
+bool Desktop::WriteFile(Handle file, const void* buffer, std::uint32_t count,
+                        std::uint32_t* written) {
+    s_->count("WriteFile");
+    if (written) *written = 0;
+    auto found = s_->kernel.find(file);
+    if (found == s_->kernel.end() || found->second.file.empty() || (!buffer && count)) {
+        s_->lastError = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    if (!found->second.writing) {
+        s_->lastError = ERROR_ACCESS_DENIED;
+        return false;
+    }
+    std::fstream out(found->second.file, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(std::streamoff(found->second.position));
+    out.write(static_cast<const char*>(buffer), std::streamsize(count));
+    if (!out) return false;
+    found->second.position += count;
+    if (written) *written = count;
+    return true;
+}
+
+bool Desktop::CreateDirectoryW(const wchar_t* path) {
+    s_->count("CreateDirectoryW");
+    std::error_code ec;
+    if (!path || !*path || invalidName(path)) {
+        s_->lastError = ERROR_INVALID_NAME;
+        return false;
+    }
+    const std::filesystem::path folder = s_->hostPath(path);
+    if (std::filesystem::exists(folder, ec)) {
+        s_->lastError = ERROR_ALREADY_EXISTS;
+        return false;
+    }
+    if (!std::filesystem::is_directory(folder.parent_path(), ec)) {
+        s_->lastError = ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    if (!s_->writable(folder) || !std::filesystem::create_directory(folder, ec)) {
+        s_->lastError = ERROR_ACCESS_DENIED;
+        return false;
+    }
+    return true;
+}
+
+// A file goes where its folder lets it and it is not itself read-only.
+bool Desktop::DeleteFileW(const wchar_t* path) {
+    s_->count("DeleteFileW");
+    std::error_code ec;
+    const std::filesystem::path file = path ? s_->hostPath(path) : std::filesystem::path();
+    if (!path || !std::filesystem::is_regular_file(file, ec)) {
+        s_->lastError = ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    const auto folder = file.parent_path().lexically_normal().string();
+    if (!s_->writable(file) || s_->readOnly.count(folder) || !ownerWritable(file.parent_path()) ||
+        !std::filesystem::remove(file, ec)) {
+        s_->lastError = ERROR_ACCESS_DENIED;
+        return false;
+    }
     return true;
 }
 

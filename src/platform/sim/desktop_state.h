@@ -71,6 +71,7 @@ struct Window {
     Rect frameInsets;          // the visible frame lies this far inside rect (DWM)
     std::uint32_t threadId = firstThreadId; // the program's windows: the thread that made it
     bool messageOnly = false;               // made with HWND_MESSAGE: never seen on screen
+    std::uint32_t cloaked = 0; // DWMWA_CLOAKED: why DWM does not draw it, 0 when it does
 };
 
 // A thread of the program other than the first one.
@@ -150,8 +151,9 @@ struct TimerModel {
 struct KernelObject {
     bool mutex = false;
     std::wstring name;
-    std::filesystem::path file; // an open file for reading, else empty
+    std::filesystem::path file; // an open file, else empty
     std::uint64_t position = 0;
+    bool writing = false; // opened with GENERIC_WRITE
 };
 
 struct Desktop::State {
@@ -363,6 +365,19 @@ struct Desktop::State {
     // ---- files (desktop_kernel.cpp)
     std::filesystem::path hostPath(const std::wstring& windowsPath) const;
     bool writable(const std::filesystem::path& path) const;
+    // The profile functions on ANSI text, for the A and the W calls alike.
+    std::uint32_t readProfileString(const char* appName, const char* keyName,
+                                    const char* defaultValue, char* returned, std::uint32_t size,
+                                    const std::wstring& fileName);
+    bool writeProfileString(const char* appName, const char* keyName, const char* value,
+                            const std::wstring& fileName);
+
+    // ---- the user's folders (desktop_shell.cpp)
+    std::wstring roamingAppData = L"C:\\Users\\user\\AppData\\Roaming";
+    bool knownFolderPathMissing = false; // SHGetKnownFolderPath, Windows Vista on
+    bool folderPathMissing = false;      // SHGetFolderPathW
+    // Paths SHGetKnownFolderPath handed out that CoTaskMemFree has not freed yet.
+    std::map<void*, std::unique_ptr<wchar_t[]>> taskAllocations;
 };
 
 std::string narrow(const std::wstring& text); // UTF-8, the sim's ANSI code page

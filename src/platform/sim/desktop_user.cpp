@@ -31,10 +31,15 @@ std::int32_t Desktop::DwmGetWindowAttribute(Hwnd hwnd, std::uint32_t attribute, 
                                             std::uint32_t size) {
     s_->count("DwmGetWindowAttribute");
     if (s_->dwmUnavailable) return E_NOTIMPL;
+    constexpr auto invalidArgument = static_cast<std::int32_t>(0x80070057u); // E_INVALIDARG
     Window* w = s_->find(hwnd);
+    if (w && !w->parent && attribute == DWMWA_CLOAKED && value && size == sizeof(std::uint32_t)) {
+        *static_cast<std::uint32_t*>(value) = w->cloaked;
+        return S_OK;
+    }
     if (!w || w->parent || attribute != DWMWA_EXTENDED_FRAME_BOUNDS || !value ||
         size != sizeof(Rect))
-        return static_cast<std::int32_t>(0x80070057u); // E_INVALIDARG
+        return invalidArgument;
     const Rect outer = s_->screenRect(*w);
     const Rect& in = w->frameInsets;
     *static_cast<Rect*>(value) =

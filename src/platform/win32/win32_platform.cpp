@@ -11,6 +11,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <cstring>
 #include <iterator>
 #include <vector>
 
@@ -101,6 +102,9 @@ void copyMessageFont(const NONCLIENTMETRICSW& metrics, NonClientMetrics* out) {
         out->lfMessageFont.lfFaceName[i] = font.lfFaceName[i];
 }
 using WineGetVersionFn = const char*(CDECL*)();
+using SHGetKnownFolderPathFn = HRESULT(WINAPI*)(const GUID&, DWORD, HANDLE, PWSTR*);
+using SHGetFolderPathWFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+using CoTaskMemFreeFn = void(WINAPI*)(LPVOID);
 using SetThreadInformationFn = BOOL(WINAPI*)(HANDLE, THREAD_INFORMATION_CLASS, LPVOID, DWORD);
 
 // A thread's start routine and the one low-level hook, called with the platform's calling
@@ -617,6 +621,47 @@ class Win32Platform final : public Platform {
         const BOOL ok = ::GetFileSizeEx(as<HANDLE>(file), &native);
         if (size) *size = native.QuadPart;
         return ok;
+    }
+
+    bool WriteFile(Handle file, const void* buffer, std::uint32_t count,
+                   std::uint32_t* written) override {
+        DWORD done = 0;
+        const BOOL ok = ::WriteFile(as<HANDLE>(file), buffer, count, &done, nullptr);
+        if (written) *written = done;
+        return ok;
+    }
+    bool CreateDirectoryW(const wchar_t* path) override {
+        return ::CreateDirectoryW(path, nullptr);
+    }
+    bool DeleteFileW(const wchar_t* path) override { return ::DeleteFileW(path); }
+    std::uint32_t GetPrivateProfileStringW(const wchar_t* appName, const wchar_t* keyName,
+                                           const wchar_t* defaultValue, wchar_t* returned,
+                                           std::uint32_t size, const wchar_t* fileName) override {
+        return ::GetPrivateProfileStringW(appName, keyName, defaultValue, returned, size, fileName);
+    }
+    bool WritePrivateProfileStringW(const wchar_t* appName, const wchar_t* keyName,
+                                    const wchar_t* value, const wchar_t* fileName) override {
+        return ::WritePrivateProfileStringW(appName, keyName, value, fileName);
+    }
+    std::int32_t SHGetKnownFolderPath(const Guid& folderId, std::uint32_t flags, Handle token,
+                                      wchar_t** path) override {
+        static const auto call =
+            systemFunction<SHGetKnownFolderPathFn>(L"shell32.dll", "SHGetKnownFolderPath");
+        static_assert(sizeof(Guid) == sizeof(GUID));
+        GUID native;
+        std::memcpy(&native, &folderId, sizeof native);
+        if (path) *path = nullptr;
+        return call ? call(native, flags, as<HANDLE>(token), path) : E_NOTIMPL;
+    }
+    std::int32_t SHGetFolderPathW(Hwnd owner, int csidl, Handle token, std::uint32_t flags,
+                                  wchar_t* path) override {
+        static const auto call =
+            systemFunction<SHGetFolderPathWFn>(L"shell32.dll", "SHGetFolderPathW");
+        return call ? call(toHwnd(owner), csidl, as<HANDLE>(token), flags, path) : E_NOTIMPL;
+    }
+    void CoTaskMemFree(void* memory) override {
+        static const auto call = systemFunction<CoTaskMemFreeFn>(L"ole32.dll", "CoTaskMemFree");
+        if (call) call(memory);
     }
     Handle CreateMutexW(bool initialOwner, const wchar_t* name) override {
         return from(::CreateMutexW(nullptr, initialOwner, name));

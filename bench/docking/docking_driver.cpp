@@ -254,7 +254,9 @@ int latency(const wchar_t* edgepadExe, int entries) {
         else
             ++missed;
         if (!docked) continue;
-        // Leaving: from the move to the panel parked beyond the screen.
+        // Leaving, after a rest as a hand rests there: from the move to the panel parked
+        // beyond the screen.
+        Sleep(20 + DWORD(rand() % 100));
         handAt(spots.outside);
         const double left = nowMs();
         if (waitFor([&] { return panelLeft() >= screenWidth; }, 5000))

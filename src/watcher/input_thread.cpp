@@ -49,9 +49,8 @@ std::intptr_t mouseHookProc(int code, std::uintptr_t wParam, std::intptr_t lPara
     return os().CallNextHookEx(mouseHook, code, wParam, lParam);
 }
 
-// Wine 8 takes the registration but delivers raw input to no program while no thread has the
-// foreground (measured in its virtual desktop), so there the hook, which it always calls,
-// hears the mouse instead.
+// Under Wine 8 the registration succeeds, yet in a Wine virtual desktop no raw input arrived
+// at all, so there the hook hears the mouse instead.
 InputSource listen(Hwnd window, bool underWine) {
     const RawInputDevice mouse{HID_USAGE_PAGE_GENERIC, HID_USAGE_GENERIC_MOUSE, RIDEV_INPUTSINK,
                                window};

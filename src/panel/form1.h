@@ -65,6 +65,9 @@ class Form1 : public Form {
     std::uint32_t lastDecisionAt = 0;
     std::uint32_t lastNewsAt = 0;
     bool decidedOnce = false;
+    // The look once the mouse has rested is still to come, and the timer waits for it.
+    bool restingLookDue = false;
+    bool awaitingRestingLook = false;
     Point lastCursorPixel;
     // Presses, the menu and the About window hold the watcher: no decision runs inside them,
     // and one runs when they end.

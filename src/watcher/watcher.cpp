@@ -13,6 +13,8 @@
 // docking and the end of a press, the menu or the About window.
 #include "watcher/watcher.h"
 
+#include <algorithm>
+
 #include "frame/scale.h"
 #include "frame/text.h"
 #include "frame/units.h"
@@ -334,11 +336,13 @@ void Form1::onDisplayChange() {
 // A move decides at once unless the last decision is less than 16 ms old; then the timer
 // decides when those 16 ms are over. Either way the timer comes once more 16 ms after the
 // last move, so that the burst's last position is decided, also where the cursor's reading
-// lagged the move.
+// lagged the move, and once more when the mouse has rested a while.
 void Form1::onMouseNews() {
     const std::uint32_t now = os().GetTickCount();
     lastNewsAt = now;
-    if (decisionTimer.running()) return;
+    restingLookDue = true;
+    if (decisionTimer.running() && !awaitingRestingLook) return;
+    awaitingRestingLook = false;
     const std::uint32_t since = now - lastDecisionAt;
     if (!decidedOnce || since >= decisionSpacingMs) {
         decideNow();
@@ -350,11 +354,26 @@ void Form1::onMouseNews() {
 
 void Form1::onDecisionTimer() {
     if (watcherHeld) return; // the end of the hold decides
-    // Done once a decision has come 16 ms or more after the last move.
-    if (static_cast<std::int32_t>(lastDecisionAt - lastNewsAt) >= decisionSpacingMs) return;
-    decideNow();
-    if (static_cast<std::int32_t>(lastDecisionAt - lastNewsAt) < decisionSpacingMs)
-        decisionTimer.start(decisionSpacingMs);
+    awaitingRestingLook = false;
+    const auto sinceNews = [this](std::uint32_t at) {
+        return static_cast<std::int32_t>(at - lastNewsAt);
+    };
+    // The burst's last position: a decision 16 ms or more after the last move.
+    if (sinceNews(lastDecisionAt) < decisionSpacingMs) {
+        decideNow();
+        if (sinceNews(lastDecisionAt) < decisionSpacingMs) {
+            decisionTimer.start(decisionSpacingMs);
+            return;
+        }
+    } else if (restingLookDue && sinceNews(os().GetTickCount()) >= restingLookMs) {
+        restingLookDue = false;
+        decideNow();
+        return;
+    }
+    if (!restingLookDue) return;
+    awaitingRestingLook = true;
+    decisionTimer.start(
+        static_cast<std::uint32_t>(std::max(1, restingLookMs - sinceNews(os().GetTickCount()))));
 }
 
 void Form1::onAppMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t) {

@@ -16,6 +16,13 @@ constexpr int tickMs = 100;
 // While the mouse moves, decisions come at most this often: one a frame at 60 Hz.
 constexpr int decisionSpacingMs = 16;
 
+// Once the mouse has rested this long after a move, one more look. Wine answers GetCursorPos
+// from its own record while the cursor changed within the last 100 ms, and asks the X server
+// only after that; its record can keep a spot the pointer has already left (a warp's late
+// echo), which only the look at rest corrects. On Windows it finds what the last decision
+// found.
+constexpr int restingLookMs = 120;
+
 // The pause before docking, in milliseconds, from the setting DOCK_DELAY: 0 to 2000, digits
 // only. Anything else (nothing, a sign, a blank inside, a larger number) is no pause.
 int parseDockDelay(std::wstring_view setting);

@@ -5,6 +5,7 @@
 #include "panel/form1.h"
 #include "program_fixture.h"
 #include "watcher/decision.h"
+#include "watcher/watcher.h"
 
 #include <map>
 #include <optional>
@@ -42,10 +43,11 @@ class InputTest : public testing::ProgramTest {
                desktop.timerArmed(h, panel().decisionTimer.id()) ||
                desktop.timerArmed(h, panel().pauseTimer.id());
     }
-    // The hand rests for ten seconds: no timer, no message, no decision.
+    // The hand rests for ten seconds, once the look at rest is over: no timer, no message, no
+    // decision.
     void expectNothingAtRest(const char* where) {
         SCOPED_TRACE(where);
-        desktop.advance(100);
+        desktop.advance(restingLookMs + decisionSpacingMs);
         const std::uint64_t before = panel().decisions;
         EXPECT_FALSE(anyTimerArmed());
         EXPECT_EQ(desktop.queuedMessages(), 0u);
@@ -213,7 +215,7 @@ TEST_F(InputTest, OfTwoMoves3MsApartTheSecondDecides) {
 TEST_F(InputTest, AWindowThatMovesUnderTheRestingHandIsSeenAtTheNextMove) {
     start();
     desktop.setCursor(700, 300);
-    desktop.advance(100);
+    desktop.advance(restingLookMs + decisionSpacingMs);
     desktop.moveWindow(files, Rect{690, 100, 1200, 600});
     desktop.advance(1000);
     EXPECT_EQ(panelLeft(), kParkedLeftPx);

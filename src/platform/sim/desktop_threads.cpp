@@ -67,8 +67,10 @@ void Desktop::State::tellInput(std::uint32_t mouseMessage) {
         runThreadMessages(sink.threadId);
     }
     std::vector<std::pair<Hhook, HookModel>> installed(hooks.begin(), hooks.end());
-    for (const auto& [handle, hook] : installed) {
-        if (!hooks.count(handle)) continue;
+    // Named apart, not bound: clang before 16 cannot capture a structured binding.
+    for (const auto& entry : installed) {
+        const HookModel& hook = entry.second;
+        if (!hooks.count(entry.first)) continue;
         ++inputEvents;
         MouseLowLevelHookInfo info;
         info.pt = cursorPos;

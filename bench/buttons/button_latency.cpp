@@ -2,7 +2,7 @@
 // going down on a cell to the served window handling the last key event of the cell's action.
 // Prints figures, asserts nothing.
 //
-// Usage: button_latency <edgepad.exe> <work folder> [presses per action, default 50]
+// Usage: bench_buttons <edgepad.exe> <work folder> [presses per action, default 50]
 //
 // The served window is a browser frame on a thread of this program; its window procedure
 // stamps every key message with the performance counter as it handles it. The user button
@@ -232,7 +232,7 @@ void report(const char* what, std::vector<double> times, int failures) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: button_latency <edgepad.exe> <work folder> [presses]\n");
+        std::fprintf(stderr, "usage: bench_buttons <edgepad.exe> <work folder> [presses]\n");
         return 2;
     }
     const std::wstring program = argv[1];

@@ -3,14 +3,17 @@
 #
 #  1. Host: platform calls per tick on the simulated desktop (bench/docking/calls_per_tick.cpp,
 #     linked against the host build's libraries).
-#  2. Wine: CPU time per 100 ms tick of edgepad.exe beside a minimal reference poller, with the
+#  2. Wine: CPU time per 100 ms of edgepad.exe beside a minimal reference poller, with the
 #     cursor resting (a) over the desktop, (b) in a served window's strip beside the docked
 #     panel, (b') on the docked panel, (c) over the served window outside its strip. The
 #     program's own CPU and wineserver's are read from /proc; so is our Xvfb's, when we start
 #     one. Both programs run at once and take turns, the other one stopped; a spell with both
 #     stopped gives the background.
-#  3. Wine: docking latency, from the cursor entering the strip to the panel standing at the
-#     window's edge, over many entries: median and 95th percentile.
+#     The target is the program's own process against the reference's own, both at rest:
+#     the last column.
+#  3. Wine: latency from the hand's move to the panel in place, over many entries: docking at
+#     the strip, parking on leaving it, the exit bar at the corner; median and 95th percentile,
+#     on the input path and on the poll path (POLL_CURSOR=1).
 #
 # Everything runs in its own Wine prefix under build/bench-docking and its own Xvfb (unless
 # DISPLAY is set); on exit it stops only those, by prefix and by process id.
@@ -50,8 +53,12 @@ $cxx -std=c++20 -Wall -Wextra -Werror -Os -s -mwindows -static \
     "$root/bench/docking/reference_poller.cpp" -o "$out/reference_poller.exe"
 $cxx -std=c++20 -Wall -Wextra -Werror -O2 -s -municode -static \
     "$root/bench/docking/docking_driver.cpp" -o "$out/docking_driver.exe" -lcomctl32
-mkdir -p "$out/edgepad"
+mkdir -p "$out/edgepad" "$out/edgepad-poll"
 cp "$exe" "$out/edgepad/edgepad.exe"
+rm -f "$out/edgepad/edgepad.ini"
+cp "$exe" "$out/edgepad-poll/edgepad.exe"
+printf '[DATA]\r\nUSER_COMMAND=%%( n)\r\nUSER_COMMAND_ON=0\r\nPOLL_CURSOR=1\r\n' \
+    >"$out/edgepad-poll/edgepad.ini"
 
 # The project's Wine settings and ep_wine, in a prefix of our own.
 source "$root/tools/wine-env.sh"
@@ -233,18 +240,19 @@ done
 kill -CONT "$referencePid"
 kill "$edgepadPid" "$referencePid" 2>/dev/null || true
 
-echo "== CPU per 100 ms under Wine (one tick of the poll), $seconds s per spot and program in turns of $turn s, in microseconds"
+echo "== CPU per 100 ms under Wine, $seconds s per spot and program in turns of $turn s, in microseconds"
 read -r _ bw bx bt <<<"$background"
 printf '%-40s %s\n' "background (no program)" \
     "wineserver $bw  xvfb $bx  total $bt"
 printf '%-40s %28s   %28s   %s\n' "" "edgepad: own + wineserver + X = total" \
-    "reference: own + wineserver + X = total" "ratio of totals"
+    "reference: own + wineserver + X = total" "ratio of totals, of own"
 for l in "${labels[@]}"; do
     read -r ep ew ex et <<<"${cost[edgepad,$l]}"
     read -r rp rw rx rt <<<"${cost[reference,$l]}"
     ratio=$(awk -v a="$et" -v b="$rt" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')
-    printf '%-40s %7s + %6s + %6s = %7s   %7s + %6s + %6s = %7s   %s\n' "${what[$l]}" \
-        "$ep" "$ew" "$ex" "$et" "$rp" "$rw" "$rx" "$rt" "$ratio"
+    own=$(awk -v a="$ep" -v b="$rp" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')
+    printf '%-40s %7s + %6s + %6s = %7s   %7s + %6s + %6s = %7s   %s  %s\n' "${what[$l]}" \
+        "$ep" "$ew" "$ex" "$et" "$rp" "$rw" "$rx" "$rt" "$ratio" "$own"
 done
 echo
 
@@ -255,9 +263,12 @@ echo
 # windows itself.
 kill "$driverPid" 2>/dev/null || true
 wait "$driverPid" 2>/dev/null || true
-echo "== docking latency under Wine, bare X display ($entries entries)"
-ep_wine "$out/docking_driver.exe" latency "$(winpath "$out/edgepad/edgepad.exe")" "$entries" \
-    2>/dev/null || true
-echo "== docking latency under Wine, virtual desktop ($entries entries)"
-ep_wine explorer /desktop=edgepadbench,1280x1024 "$out/docking_driver.exe" latency \
-    "$(winpath "$out/edgepad/edgepad.exe")" "$entries" 2>/dev/null || true
+for path in input poll; do
+    program="$out/edgepad/edgepad.exe"
+    [[ $path == poll ]] && program="$out/edgepad-poll/edgepad.exe"
+    echo "== latency under Wine, $path path, bare X display ($entries entries)"
+    ep_wine "$out/docking_driver.exe" latency "$(winpath "$program")" "$entries" 2>/dev/null || true
+    echo "== latency under Wine, $path path, virtual desktop ($entries entries)"
+    ep_wine explorer /desktop=edgepadbench,1280x1024 "$out/docking_driver.exe" latency \
+        "$(winpath "$program")" "$entries" 2>/dev/null || true
+done

@@ -6,7 +6,13 @@
 //   docking_driver latency <edgepad.exe> <entries>
 //                                          opens the same windows, starts Edgepad and times,
 //                                          entry by entry, how long the panel takes to reach
-//                                          the window's edge after the cursor enters its strip
+//                                          the window's edge after the cursor enters its strip,
+//                                          to park after it leaves, and to show the exit bar
+//                                          after it reaches the corner
+//
+// The cursor moves as a hand moves it: SetCursorPos, then a mouse move of no length through
+// SendInput, since SetCursorPos alone is no input and a program that listens to the mouse
+// would never hear of it.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -134,6 +140,18 @@ template <class Condition> bool waitFor(Condition condition, double timeoutMs) {
     return true;
 }
 
+void nudgeMouse() {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &input, sizeof input);
+}
+
+void handAt(POINT spot) {
+    SetCursorPos(spot.x, spot.y);
+    nudgeMouse();
+}
+
 bool cursorAt(POINT spot) {
     POINT at{};
     GetCursorPos(&at);
@@ -148,7 +166,7 @@ int lostMoves = 0;
 // Moves the cursor and returns once the X server agrees (or after ten tries).
 void moveCursor(POINT spot) {
     for (int attempt = 0; attempt < 10; ++attempt) {
-        SetCursorPos(spot.x, spot.y);
+        handAt(spot);
         const double moved = nowMs();
         if (waitFor([&] { return nowMs() - moved > 150 && cursorAt(spot); }, 400)) return;
         ++lostMoves;
@@ -192,6 +210,7 @@ int latency(const wchar_t* edgepadExe, int entries) {
     // strip: the X server carried out an older move late. A tick then sees the old spot.
     std::vector<double> bouncedSamples;
     std::vector<double> stalls; // from the parked rectangle to the panel taking messages again
+    std::vector<double> parkings, exitBars;
     int missed = 0;
     srand(12345);
     for (int entry = 0; entry < entries; ++entry) {
@@ -209,7 +228,7 @@ int latency(const wchar_t* edgepadExe, int entries) {
         bool docked = false;
         bool bounced = false;
         for (int attempt = 0; attempt < 5 && !docked; ++attempt) {
-            SetCursorPos(spots.strip.x, spots.strip.y);
+            handAt(spots.strip);
             entered = nowMs();
             bounced = false;
             bool reached = false;
@@ -234,6 +253,22 @@ int latency(const wchar_t* edgepadExe, int entries) {
             (bounced ? bouncedSamples : samples).push_back(nowMs() - entered);
         else
             ++missed;
+        if (!docked) continue;
+        // Leaving, after a rest as a hand rests there: from the move to the panel parked
+        // beyond the screen.
+        Sleep(20 + DWORD(rand() % 100));
+        handAt(spots.outside);
+        const double left = nowMs();
+        if (waitFor([&] { return panelLeft() >= screenWidth; }, 5000))
+            parkings.push_back(nowMs() - left);
+        // The corner: from the move to the exit bar standing at (-1, -1); then away again.
+        SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+        Sleep(20 + DWORD(rand() % 100));
+        handAt(POINT{0, 0});
+        const double cornered = nowMs();
+        if (waitFor([&] { return panelLeft() == -1; }, 5000)) exitBars.push_back(nowMs() - cornered);
+        moveCursor(spots.outside);
+        waitFor([&] { return panelLeft() >= screenWidth; }, 5000);
     }
     TerminateProcess(process.hProcess, 0);
     CloseHandle(process.hProcess);
@@ -270,6 +305,18 @@ int latency(const wchar_t* edgepadExe, int entries) {
                         samples.size(), percentileOf(samples, 0.5), percentileOf(samples, 0.95),
                         samples.back());
     }
+    std::sort(parkings.begin(), parkings.end());
+    std::sort(exitBars.begin(), exitBars.end());
+    if (!parkings.empty())
+        std::printf("parking latency over %zu leavings: median %.1f ms, 95th percentile %.1f ms, "
+                    "max %.1f ms\n",
+                    parkings.size(), percentileOf(parkings, 0.5), percentileOf(parkings, 0.95),
+                    parkings.back());
+    if (!exitBars.empty())
+        std::printf("exit bar latency over %zu visits to the corner: median %.1f ms, 95th "
+                    "percentile %.1f ms, max %.1f ms\n",
+                    exitBars.size(), percentileOf(exitBars, 0.5), percentileOf(exitBars, 0.95),
+                    exitBars.back());
     if (!stalls.empty())
         std::printf("after parking, the panel took messages again after: median %.1f ms, 95th "
                     "percentile %.1f ms, max %.1f ms\n",

@@ -34,7 +34,9 @@ void Form1::Form_Load() {
     userCommand = readIniValue(kSection, L"USER_COMMAND");
     // Never written back: only the user edits these keys.
     servedWindows = parseServedWindows(readIniValue(kSection, L"SERVED_WINDOWS"));
-    dockPauseTicks = parseDockDelay(readIniValue(kSection, L"DOCK_DELAY"));
+    dockDelayMs = parseDockDelay(readIniValue(kSection, L"DOCK_DELAY"));
+    // "1" keeps the poll, for tools that move the cursor with SetCursorPos and no input.
+    const bool pollCursor = readIniValue(kSection, L"POLL_CURSOR") == L"1";
 
     // Seed each key only when it reads empty, so a custom key string is never lost; the
     // seeded default is in force at once.
@@ -64,7 +66,7 @@ void Form1::Form_Load() {
     park(*this);
     Picture1.layOut(scale, kUserButtonBox);
     Picture2.layOut(scale, kStartupStripBox);
-    Timer1.setEnabled(true);
+    startWatcher(pollCursor);
 }
 
 } // namespace ep

@@ -32,6 +32,7 @@ struct ToolkitState {
     Form* creatingForm = nullptr;
     PictureBox* creatingPictureBox = nullptr;
     std::uintptr_t nextTimerId = 1;
+    std::vector<std::function<void()>> endingTasks;
     Hdc screenInformation = 0; // a memory DC of the display, kept to read its factors
     int factorHolds = 0;        // live Screen::FactorsHeld
     float heldTwipsPerPixelX = 0, heldTwipsPerPixelY = 0;
@@ -349,6 +350,26 @@ void Timer::disarm() {
     armed_ = false;
 }
 
+OneShotTimer::OneShotTimer(Form& owner) : owner_(owner), id_(state().nextTimerId++) {
+    owner_.registerOneShot(this);
+}
+
+OneShotTimer::~OneShotTimer() { stop(); }
+
+void OneShotTimer::start(std::uint32_t ms) {
+    if (owner_.hWnd()) running_ = os().SetTimer(owner_.hWnd(), id_, ms) != 0;
+}
+
+void OneShotTimer::stop() {
+    if (running_ && owner_.hWnd()) os().KillTimer(owner_.hWnd(), id_);
+    running_ = false;
+}
+
+void OneShotTimer::fired() {
+    stop();
+    if (Fire) Fire();
+}
+
 // ---- Form -------------------------------------------------------------------------------
 
 Form::Form(std::string name, FormDesign design)
@@ -571,12 +592,23 @@ std::intptr_t Form::handleMessage(std::uint32_t msg, std::uintptr_t wParam, std:
                     timer->Tick();
                 return 0;
             }
+        for (OneShotTimer* timer : oneShots_)
+            if (timer->id() == wParam) {
+                timer->fired();
+                return 0;
+            }
         return 0;
     case WM_COMMAND:
         onCommand(static_cast<int>(wParam & 0xFFFF), static_cast<int>((wParam >> 16) & 0xFFFF));
         return 0;
     case WM_CLOSE: Unload(*this, vbFormControlMenu); return 0;
     case WM_DISPLAYCHANGE: onDisplayChange(); break;
+    default:
+        if (msg >= WM_APP && msg <= 0xBFFF) {
+            onAppMessage(msg, wParam, lParam);
+            return 0;
+        }
+        break;
     case WM_DPICHANGED:
         if (lParam) onDpiChanged(static_cast<int>(wParam & 0xFFFF), *reinterpret_cast<const Rect*>(lParam));
         return 0;
@@ -597,7 +629,6 @@ std::intptr_t Form::handleMessage(std::uint32_t msg, std::uintptr_t wParam, std:
         os().EndPaint(hwnd, &paint);
         return 0;
     }
-    default: break;
     }
     return os().DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -902,7 +933,12 @@ void DoEvents() {
     }
 }
 
+void whenEnding(std::function<void()> task) { state().endingTasks.push_back(std::move(task)); }
+
 void End() {
+    const std::vector<std::function<void()>> tasks = std::move(state().endingTasks);
+    for (const auto& task : tasks)
+        task();
     os().ExitProcess(0);
     std::abort(); // a backend's ExitProcess never returns
 }

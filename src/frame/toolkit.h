@@ -188,6 +188,31 @@ class Timer {
     std::uintptr_t id_;
 };
 
+// A timer that fires once, the given time after it was started; starting it while it runs
+// starts the count anew. Stopped, it costs nothing.
+class OneShotTimer {
+  public:
+    explicit OneShotTimer(Form& owner);
+    ~OneShotTimer();
+    OneShotTimer(const OneShotTimer&) = delete;
+    OneShotTimer& operator=(const OneShotTimer&) = delete;
+
+    void start(std::uint32_t ms);
+    void stop();
+    bool running() const { return running_; }
+
+    std::function<void()> Fire;
+
+    // Toolkit internals.
+    std::uintptr_t id() const { return id_; }
+    void fired();
+
+  private:
+    Form& owner_;
+    bool running_ = false;
+    std::uintptr_t id_;
+};
+
 // A menu item: a top-level item holds children; a child is a command or a separator.
 class MenuItem {
   public:
@@ -280,6 +305,10 @@ class Form {
     virtual void Form_DblClick() {}
     // WM_DISPLAYCHANGE: a monitor came or went, or a resolution changed.
     virtual void onDisplayChange() {}
+    // A message of the program's own, WM_APP and above, posted to the form's window.
+    virtual void onAppMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+        (void)msg, (void)wParam, (void)lParam;
+    }
 
     // Toolkit internals.
     std::intptr_t handleMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
@@ -287,6 +316,7 @@ class Form {
     void attachWindow(Hwnd hwnd) { hwnd_ = hwnd; }
     void destroyWindow();
     void registerTimer(Timer* timer) { timers_.push_back(timer); }
+    void registerOneShot(OneShotTimer* timer) { oneShots_.push_back(timer); }
     void registerPictureBox(PictureBox* box) { pictureBoxes_.push_back(box); }
 
   protected:
@@ -328,6 +358,7 @@ class Form {
     int imageWidth_ = 0, imageHeight_ = 0;
     bool unloaded_ = false;
     std::vector<Timer*> timers_;
+    std::vector<OneShotTimer*> oneShots_;
     std::vector<PictureBox*> pictureBoxes_;
     friend void Unload(Form& form, int unloadMode);
 };
@@ -406,8 +437,10 @@ Picture LoadPicture(const std::wstring& path, int maxWidth, int maxHeight);
 void MsgBox(const std::wstring& text);
 // Runs the program's pending events to completion.
 void DoEvents();
-// Ends the process at once: no further handler, no unload event, nothing saved.
+// Ends the process at once: no further handler, no unload event, nothing saved. What was
+// asked with whenEnding runs first, in the order asked; it must not wait for anything.
 [[noreturn]] void End();
+void whenEnding(std::function<void()> task);
 // The path of an error no handler catches: the toolkit's message, then the end.
 [[noreturn]] void raiseError(int number, const std::wstring& description);
 // The program's message loop, used by the entry point.

@@ -46,30 +46,30 @@ constexpr double typingDelayMs = 200;
 // One press at a time. Pending events run inside a press (the foreground poll, the chord's
 // pause, the wait before typing, the popup menu), and the hand's next press may be among
 // them: it waits here until the press under way has finished, so that the keys of two presses
-// never interleave. The timer stays off from the first press until the last waiting one ends.
+// never interleave. The watcher is held from the first press until the last waiting one ends.
 bool pressUnderWay = false;
 std::deque<std::function<void()>> pressesWaiting;
 
 class PressUnderWay {
   public:
-    explicit PressUnderWay(Timer& timer)
-        : timer_(timer), exceptionsAtEntry_(std::uncaught_exceptions()) {
+    explicit PressUnderWay(Form1& panel)
+        : panel_(panel), exceptionsAtEntry_(std::uncaught_exceptions()) {
         pressUnderWay = true;
-        timer_.setEnabled(false);
+        panel_.holdWatcher();
     }
     ~PressUnderWay() {
         pressUnderWay = false;
-        // A press left by the program's end gives the timer and the waiting presses nothing
+        // A press left by the program's end gives the watcher and the waiting presses nothing
         // more to do.
         const bool ending = std::uncaught_exceptions() > exceptionsAtEntry_;
         pressesWaiting.clear();
-        if (!ending) timer_.setEnabled(true);
+        if (!ending) panel_.releaseWatcher();
     }
     PressUnderWay(const PressUnderWay&) = delete;
     PressUnderWay& operator=(const PressUnderWay&) = delete;
 
   private:
-    Timer& timer_;
+    Form1& panel_;
     int exceptionsAtEntry_;
 };
 
@@ -78,7 +78,7 @@ void oneAtATime(Form1& panel, std::function<void()> press) {
         pressesWaiting.push_back(std::move(press));
         return;
     }
-    PressUnderWay underWay(panel.Timer1);
+    PressUnderWay underWay(panel);
     press();
     while (!pressesWaiting.empty()) {
         const std::function<void()> next = std::move(pressesWaiting.front());

@@ -30,8 +30,10 @@ void Form1::Form_QueryUnload(int& cancel, int unloadMode) {
 }
 
 Form1::Form1()
-    : Form("Form1", panelDesign()), Picture1(*this, 1320, 1200, 255, 255, makeSingleButtonPicture()),
-      Picture2(*this, 0, 0, 255, 495, makeTwoCellPicture()), Timer1(*this, tickMs, false) {
+    : Form("Form1", panelDesign()),
+      Picture1(*this, 1320, 1200, 255, 255, makeSingleButtonPicture()),
+      Picture2(*this, 0, 0, 255, 495, makeTwoCellPicture()), Timer1(*this, tickMs, false),
+      decisionTimer(*this), pauseTimer(*this) {
     Picture1.MouseDown = [this](int button, int shift, float x, float y) {
         Picture1_MouseDown(button, shift, x, y);
     };

@@ -1,8 +1,10 @@
 // The panel form: the program's start-up form and its only window on screen. It carries the
-// polling timer, the user button, the probe methods and the watcher's fields.
+// watcher's timers and fields, the user button and the probe methods.
 #pragma once
 
 #include "frame/toolkit.h"
+#include "watcher/decision.h"
+#include "watcher/input_thread.h"
 #include "watcher/served_windows.h"
 
 #include <cstdint>
@@ -32,7 +34,11 @@ class Form1 : public Form {
 
     PictureBox Picture1; // the user button, the fourth cell
     PictureBox Picture2; // close and minimise cells over the top until the first showing
-    Timer Timer1;        // the 100 ms poll
+    Timer Timer1;        // the 100 ms poll, where the input thread does not wake the watcher
+    // Decides at the end of 16 ms when the mouse moves faster; and the end of the pause
+    // before docking.
+    OneShotTimer decisionTimer;
+    OneShotTimer pauseTimer;
 
     // The key string the user button types, read once at start-up.
     std::wstring userCommand;
@@ -46,13 +52,41 @@ class Form1 : public Form {
     std::int32_t cursorY = 0;
     std::wstring panelMode;
     Hwnd targetHwnd = 0;
-    // The displays changed since the last tick: the next one parks the panel first.
+    // The displays changed since the last decision: the next one parks the panel first.
     bool displayChanged = false;
-    // The pause before docking: its length in ticks (DOCK_DELAY, read once at start-up), the
-    // window whose strip the cursor has stayed in and the ticks it has stayed there so far.
-    int dockPauseTicks = 0;
+    // The pause before docking: its length in milliseconds (DOCK_DELAY, read once at
+    // start-up), the window whose strip the cursor is in and whether its time is over.
+    int dockDelayMs = 0;
     Hwnd pauseWindow = 0;
-    int pauseTicksSeen = 0;
+    bool pauseOver = false;
+    // What wakes the watcher, and when it last decided and last heard of the mouse (tick
+    // counts); the cursor's pixel at the last decision.
+    InputSource inputSource = InputSource::None;
+    std::uint32_t lastDecisionAt = 0;
+    std::uint32_t lastNewsAt = 0;
+    bool decidedOnce = false;
+    // The look once the mouse has rested is still to come, and the timer waits for it.
+    bool restingLookDue = false;
+    bool awaitingRestingLook = false;
+    Point lastCursorPixel;
+    // Presses, the menu and the About window hold the watcher: no decision runs inside them,
+    // and one runs when they end.
+    int watcherHeld = 0;
+
+    // Starts the watcher: the input thread, unless pollCursor, and the poll until it is ready.
+    void startWatcher(bool pollCursor);
+    void holdWatcher();
+    void releaseWatcher();
+    // Nothing holds the watcher, and the input thread or the poll wakes it.
+    bool watcherRuns() const {
+        return watcherHeld == 0 && (inputSource != InputSource::None || Timer1.Enabled());
+    }
+    // Decisions made so far.
+    std::uint64_t decisions = 0;
+    // One decision, now: what lies under the cursor, and the panel docked, shown as the exit
+    // bar or parked accordingly.
+    void decideNow();
+    WatcherMemory watcherMemory() const;
 
     // What lies under the cursor, sampled afresh on every call.
     Hwnd getPointWindowHandle(int PhWnd);
@@ -71,6 +105,9 @@ class Form1 : public Form {
     void Form_DblClick() override;
     void Timer1_Timer();
     void onDisplayChange() override;
+    void onAppMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void onMouseNews();
+    void onDecisionTimer();
     void Picture1_MouseDown(int button, int shift, float x, float y);
     void Picture2_MouseDown(int button, int shift, float x, float y);
 };

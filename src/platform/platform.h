@@ -29,6 +29,7 @@ using Hmenu = std::intptr_t;
 using Handle = std::intptr_t; // kernel objects (mutex, process)
 using Hmonitor = std::intptr_t;
 using Hkl = std::intptr_t; // a keyboard layout
+using Hhook = std::intptr_t;
 
 struct Point {
     std::int32_t x = 0;
@@ -45,6 +46,34 @@ struct Rect {
 using WndProc = std::intptr_t (*)(Hwnd, std::uint32_t msg, std::uintptr_t wParam,
                                   std::intptr_t lParam);
 using WndEnumProc = int (*)(Hwnd, std::intptr_t lParam); // nonzero: go on
+// A thread's start routine and a hook procedure, as the program writes them; the backend
+// calls them with the platform's calling convention.
+using ThreadStartRoutine = std::uint32_t (*)(void* parameter);
+using HookProc = std::intptr_t (*)(int code, std::uintptr_t wParam, std::intptr_t lParam);
+
+// RAWINPUTDEVICE.
+struct RawInputDevice {
+    std::uint16_t usUsagePage = 0;
+    std::uint16_t usUsage = 0;
+    std::uint32_t dwFlags = 0;
+    Hwnd hwndTarget = 0;
+};
+
+// MSLLHOOKSTRUCT, what a low-level mouse hook receives in lParam.
+struct MouseLowLevelHookInfo {
+    Point pt;
+    std::uint32_t mouseData = 0;
+    std::uint32_t flags = 0;
+    std::uint32_t time = 0;
+    std::uintptr_t dwExtraInfo = 0;
+};
+
+// THREAD_POWER_THROTTLING_STATE.
+struct ThreadPowerThrottlingState {
+    std::uint32_t Version = 0;
+    std::uint32_t ControlMask = 0;
+    std::uint32_t StateMask = 0;
+};
 
 struct Msg {
     Hwnd hwnd = 0;
@@ -162,8 +191,11 @@ constexpr std::uint32_t WM_MBUTTONDOWN = 0x0207;
 constexpr std::uint32_t WM_MBUTTONUP = 0x0208;
 constexpr std::uint32_t WM_MBUTTONDBLCLK = 0x0209;
 constexpr std::uint32_t WM_DISPLAYCHANGE = 0x007E;
+constexpr std::uint32_t WM_INPUT = 0x00FF;
+constexpr std::uint32_t WM_MOUSEMOVE = 0x0200;
 constexpr std::uint32_t WM_DPICHANGED = 0x02E0;
 constexpr std::uint32_t WM_USER = 0x0400;
+constexpr std::uint32_t WM_APP = 0x8000;
 constexpr std::intptr_t MA_NOACTIVATE = 3;
 constexpr std::uint32_t BM_CLICK = 0x00F5;
 constexpr std::uint32_t SMTO_ABORTIFHUNG = 0x0002;
@@ -242,6 +274,21 @@ constexpr int SW_SHOW = 5;
 constexpr int SW_MINIMIZE = 6;
 constexpr int SW_SHOWNA = 8;
 constexpr int SW_RESTORE = 9;
+
+// CreateWindowExW's parent for a message-only window.
+constexpr Hwnd HWND_MESSAGE = -3;
+
+// Raw input and hooks.
+constexpr std::uint16_t HID_USAGE_PAGE_GENERIC = 0x01;
+constexpr std::uint16_t HID_USAGE_GENERIC_MOUSE = 0x02;
+constexpr std::uint32_t RIDEV_INPUTSINK = 0x00000100;
+constexpr int WH_MOUSE_LL = 14;
+constexpr int HC_ACTION = 0;
+
+// SetThreadInformation.
+constexpr int ThreadPowerThrottling = 3;
+constexpr std::uint32_t THREAD_POWER_THROTTLING_CURRENT_VERSION = 1;
+constexpr std::uint32_t THREAD_POWER_THROTTLING_EXECUTION_SPEED = 0x1;
 
 // SetWindowPos.
 constexpr Hwnd HWND_TOP = 0;
@@ -497,6 +544,12 @@ class Platform {
     virtual bool GetCursorPos(Point* point) = 0;
     virtual bool GetLastInputInfo(LastInputInfo* info) = 0;
     virtual std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) = 0;
+    // Raw input and low-level hooks reach the thread that registered or installed them, in its
+    // message loop. A low-level hook of this process's own module, on every desktop thread.
+    virtual bool RegisterRawInputDevices(const RawInputDevice* devices, std::uint32_t count) = 0;
+    virtual Hhook SetWindowsHookExW(int idHook, HookProc proc, std::uint32_t threadId) = 0;
+    virtual std::intptr_t CallNextHookEx(Hhook hook, int code, std::uintptr_t wParam,
+                                         std::intptr_t lParam) = 0;
     virtual bool KillTimer(Hwnd hwnd, std::uintptr_t id) = 0;
     virtual int MessageBoxW(Hwnd owner, const wchar_t* text, const wchar_t* caption,
                             std::uint32_t type) = 0;
@@ -612,6 +665,13 @@ class Platform {
     virtual bool WritePrivateProfileStringA(const char* appName, const char* keyName,
                                             const char* value, const char* fileName) = 0;
     virtual void Sleep(std::uint32_t ms) = 0;
+    // CreateThread with no security attributes and the default stack; 0 where it fails.
+    virtual Handle CreateThread(ThreadStartRoutine start, void* parameter,
+                                std::uint32_t* threadId) = 0;
+    virtual Handle GetCurrentThread() = 0;
+    // Windows 8 on, found at run time; false where missing or refused.
+    virtual bool SetThreadInformation(Handle thread, int informationClass, void* information,
+                                      std::uint32_t size) = 0;
     virtual std::uint32_t GetTickCount() = 0;
     // The language of the user's Windows interface, a LANGID.
     virtual std::uint16_t GetUserDefaultUILanguage() = 0;

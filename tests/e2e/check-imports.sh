@@ -30,6 +30,7 @@ newer_than_windows7=(
     CreateFile2 CopyFile2 GetOverlappedResultEx SetDefaultDllDirectories AddDllDirectory
     RemoveDllDirectory SetProcessMitigationPolicy GetProcessMitigationPolicy
     PrefetchVirtualMemory GetCurrentThreadStackLimits SetThreadDescription GetThreadDescription
+    SetThreadInformation GetThreadInformation
 )
 passed=0
 failed=0

@@ -126,7 +126,10 @@ std::wstring className(HWND hwnd);
 // ---- Screen, cursor, buttons, keys.
 int screenWidth();
 int screenHeight();
+// The cursor moves as a hand moves it: SetCursorPos, which is no input, then a mouse move of
+// no length through SendInput, which is, so that programs listening to the mouse hear of it.
 bool moveCursor(int x, int y); // waits until GetCursorPos agrees
+void handAt(int x, int y);     // at once, without waiting
 enum class Button { Left, Right, Middle };
 void press(Button button);
 void release(Button button);

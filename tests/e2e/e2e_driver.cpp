@@ -191,6 +191,14 @@ bool grabScreen() {
     return screen.valid;
 }
 
+// A relative mouse move of no length: input, as the hand makes it, where the cursor already is.
+void nudgeMouse() {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &input, sizeof input);
+}
+
 void sendMouse(DWORD flags) {
     INPUT input{};
     input.type = INPUT_MOUSE;
@@ -577,7 +585,7 @@ int screenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
 // the next SetCursorPos a change that warps.
 bool moveCursor(int x, int y) {
     screenChanges();
-    return waitFor([&] {
+    const bool moved = waitFor([&] {
         SetCursorPos(x, y);
         POINT at{};
         if (!GetCursorPos(&at)) return false;
@@ -585,6 +593,13 @@ bool moveCursor(int x, int y) {
         SetCursorPos(at.x, at.y);
         return false;
     });
+    nudgeMouse();
+    return moved;
+}
+
+void handAt(int x, int y) {
+    SetCursorPos(x, y);
+    nudgeMouse();
 }
 
 void press(Button button) {

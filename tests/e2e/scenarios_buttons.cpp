@@ -421,7 +421,7 @@ E2E_SCENARIO(docking_hand_approaches_hold_still) {
         const int strip = top.left + 27; // beside the panel, inside the 30-pixel strip
         const int onPanel = home.left + 4 + i % 10;
         for (int x = strip; x >= onPanel; --x) {
-            SetCursorPos(x, y);
+            handAt(x, y);
             Sleep(1 + i % 3);
         }
         moveCursor(onPanel, y);
@@ -436,7 +436,7 @@ E2E_SCENARIO(docking_hand_approaches_hold_still) {
             home = windowRect(panel);
         }
         for (int x = onPanel; x <= strip; ++x) {
-            SetCursorPos(x, y);
+            handAt(x, y);
             Sleep(1);
         }
         moveCursor(strip, y);

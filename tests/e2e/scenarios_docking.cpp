@@ -212,9 +212,36 @@ E2E_SCENARIO(docking_no_exit_bar_over_the_taskbar) {
     leavesAndParks(panel, restingSpot(), "exit bar");
 }
 
-// With DOCK_DELAY=300 the panel comes three ticks after the first tick that saw the cursor in
-// the strip: never while the cursor has been there for less than 250 ms (a tick can run late,
-// and the next one comes on the usual beat), and within a bounded wait after.
+// With POLL_CURSOR=1 the program polls the cursor every 100 ms, as before there was an input
+// thread: a cursor moved by SetCursorPos alone, which is no input, still docks and parks it.
+E2E_SCENARIO(docking_poll_cursor) {
+    TestWindows& w = TestWindows::open();
+    const std::wstring exe = installEdgepad(L"docking_poll_cursor");
+    check(writeFile(iniBeside(exe), "[DATA]\r\nUSER_COMMAND=%( n)\r\nUSER_COMMAND_ON=0\r\n"
+                                    "POLL_CURSOR=1\r\n"),
+          "the settings file holds POLL_CURSOR=1");
+    Process edgepad(exe);
+    const HWND panel = startParked(edgepad);
+    if (!panel) return;
+    // Like a remote-control tool: the cursor moves with no input at all.
+    auto warp = [](POINT spot) {
+        return waitFor([&] {
+            SetCursorPos(spot.x, spot.y);
+            POINT at{};
+            return GetCursorPos(&at) && at.x == spot.x && at.y == spot.y;
+        });
+    };
+    const POINT spot = stripSpot(w.fileManager, w.treeView);
+    check(warp(spot), "the cursor stands in the strip");
+    if (!dockedAt(panel, w.fileManager, spot, "polled")) return;
+    const RECT list = windowRect(w.listView);
+    check(warp(POINT{(list.left + list.right) / 2, spot.y}), "the cursor stands over the list");
+    check(waitFor([&] { return panelParked(panel); }), "the poll parks the panel again");
+}
+
+// With DOCK_DELAY=300 the panel comes 300 ms after the first decision that saw the cursor in
+// the strip: never while the cursor has been there for less than 250 ms (the cursor's news can
+// reach the program a little after the move), and within a bounded wait after.
 E2E_SCENARIO(docking_pause_before_the_panel_comes) {
     TestWindows& w = TestWindows::open();
     const std::wstring exe = installEdgepad(L"docking_pause");

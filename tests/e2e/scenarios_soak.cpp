@@ -309,7 +309,7 @@ class Soak {
             const int jitter = i == hops ? 0 : pick(21) - 10;
             const int px = std::clamp(int(from.x + (x - from.x) * i / hops) + jitter, 0, screenWidth() - 1);
             const int py = std::clamp(int(from.y + (y - from.y) * i / hops) + jitter, 0, screenHeight() - 1);
-            SetCursorPos(px, py);
+            handAt(px, py);
             Sleep(5 + pick(60));
         }
         moveCursor(x, y);

@@ -153,7 +153,7 @@ TEST_F(HostileTest, AnUnwritableFileOrFolderRunsOnTheValuesHeld) {
     EXPECT_FALSE(std::filesystem::exists(desktop.hostPath(L"C:\\Locked\\edgepad.ini")));
     EXPECT_EQ(again.userCommand, L"%( n)");
     EXPECT_EQ(panelCells(), 3);
-    EXPECT_TRUE(again.Timer1.Enabled());
+    EXPECT_TRUE(again.watcherRuns());
 }
 
 TEST_F(HostileTest, TheMenuSwitchTurnsInMemoryWhenTheFileRefusesTheWrite) {
@@ -175,7 +175,7 @@ TEST_F(HostileTest, TheMenuSwitchTurnsInMemoryWhenTheFileRefusesTheWrite) {
         dockAt(200, 300);
         EXPECT_EQ(panelCells(), cells);
     }
-    EXPECT_TRUE(panel().Timer1.Enabled());
+    EXPECT_TRUE(panel().watcherRuns());
 }
 
 // ---- Folders the program runs from ------------------------------------------------------
@@ -242,7 +242,7 @@ TEST_F(HostileTest, APictureFileThatIsNoPictureKeepsTheRingAndIsNeverHandedToThe
     desktop.resetCallCounts();
     restart();
     EXPECT_EQ(desktop.callCounts()["LoadImageW"], 0u);
-    EXPECT_TRUE(panel().Timer1.Enabled());
+    EXPECT_TRUE(panel().watcherRuns());
 }
 
 // ---- Served windows that change under the panel -------------------------------------------
@@ -296,7 +296,7 @@ TEST_F(HostileTest, ThePanelRefusesACloseRequestAndServesOn) {
     ASSERT_FALSE(p.isUnloaded());
     EXPECT_TRUE(desktop.windowVisible(p.hWnd()));
     EXPECT_EQ(panelRect().left, 200);
-    EXPECT_TRUE(p.Timer1.Enabled());
+    EXPECT_TRUE(p.watcherRuns());
     pressCell(1);
     EXPECT_EQ(desktop.keysReceivedBy(files).size(), 4u);
     at(600, 800);

@@ -117,7 +117,7 @@ TEST_F(MenuTest, ShowsItsThreeCommandsAndTwoSeparatorsWithTheSwitchesMark) {
     }
     EXPECT_EQ(desk.liveMenus(), 0);
     EXPECT_EQ(readBytes(ini()), before) << "dismissing the menu does nothing";
-    EXPECT_TRUE(panel.Timer1.Enabled());
+    EXPECT_TRUE(panel.watcherRuns());
 
     choose(0);
     choose(99);
@@ -202,7 +202,7 @@ TEST_F(MenuTest, TheWatcherStandsStillWhileTheAboutWindowIsOpen) {
     desk.onIdle = [&] {
         if (idles++ > 0) return;
         EXPECT_TRUE(isLoaded<frm_Version>());
-        EXPECT_FALSE(panel.Timer1.Enabled());
+        EXPECT_FALSE(panel.watcherRuns());
         leaveStrip();
         desk.setCursor(0, 0); // the exit-bar corner
         desk.advance(500);
@@ -214,7 +214,7 @@ TEST_F(MenuTest, TheWatcherStandsStillWhileTheAboutWindowIsOpen) {
     choose(2);
     EXPECT_GE(idles, 1);
     EXPECT_FALSE(isLoaded<frm_Version>());
-    EXPECT_TRUE(panel.Timer1.Enabled()) << "the watcher resumes once the window is closed";
+    EXPECT_TRUE(panel.watcherRuns()) << "the watcher resumes once the window is closed";
     desk.setCursor(500, 300);
     desk.advance(100);
     EXPECT_FALSE(panelDocked());

@@ -165,7 +165,7 @@ TEST_F(SettingsHomeTest, WhereNeitherFileTakesWritesTheSwitchTurnsForTheRun) {
         }
         EXPECT_FALSE(std::filesystem::exists(beside()));
         EXPECT_FALSE(std::filesystem::exists(desktop.hostPath(kRoaming + L"\\Edgepad")));
-        EXPECT_TRUE(p.Timer1.Enabled());
+        EXPECT_TRUE(p.watcherRuns());
     }
 
     // A user's file that exists but takes no writes is still the one read.

@@ -49,7 +49,7 @@ TEST_F(StartupTest, FirstStartSeedsTheFileAndParksAThreeButtonPanel) {
     EXPECT_EQ(panel.Picture1.Left(), 0);
     EXPECT_EQ(panel.Picture1.Top(), 675);
     EXPECT_TRUE(panel.Picture2.Visible());
-    EXPECT_TRUE(panel.Timer1.Enabled());
+    EXPECT_TRUE(panel.watcherRuns());
     EXPECT_EQ(panel.curMark, L"");
     EXPECT_EQ(panel.panelMode, L"");
 }
@@ -167,7 +167,7 @@ TEST_F(UserPictureTest, AHiddenOrBrokenPictureLeavesTheRing) {
     writeHostFile(pictureFile(), "BM not really a bitmap");
     Form1& panel = start();
     EXPECT_EQ(userButtonPixel(panel, 8, 8), ring);
-    EXPECT_TRUE(panel.Timer1.Enabled()); // start-up went on
+    EXPECT_TRUE(panel.watcherRuns()); // start-up went on
 }
 
 TEST_F(UserPictureTest, OnlyThePartThatCanShowIsKept) {

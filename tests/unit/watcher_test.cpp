@@ -71,9 +71,7 @@ class WatcherTest : public ::testing::Test {
     }
     Box panelRect() { return box(desk->windowRect(panel().hWnd())); }
     std::vector<Box> panelRegion() { return boxes(desk->windowRegionRects(panel().hWnd())); }
-    bool timerRunning() {
-        return panel().Timer1.Enabled() && desk->timerArmed(panel().hWnd(), panel().Timer1.id());
-    }
+    bool timerRunning() { return panel().watcherRuns(); }
 
     // States of the tick's state machine, reached as a person reaches them.
     void toIdle() {
@@ -188,7 +186,9 @@ TEST_F(WatcherTest, FromIdle) {
         ASSERT_TRUE(isLoaded<frmMenu>());
         EXPECT_FALSE(desk->windowVisible(form<frmMenu>().hWnd()));
         EXPECT_EQ(panel().panelMode, kModeDocked);
-        EXPECT_EQ(panel().curMark, kMarkShown);
+        // The decision 16 ms after the move finds the cursor on the panel: only this
+        // decision's mark changes.
+        EXPECT_EQ(panel().curMark, kMarkNothing);
         EXPECT_EQ(panel().prevMark, kMarkShown);
         EXPECT_EQ(panel().targetHwnd, files);
         // 675 twips high, centred on 4500: top 4500 - 337.
@@ -480,6 +480,19 @@ TEST_F(WatcherTest, OnlyThePixelAtTheOriginIsTheExitCorner) {
     }
 }
 
+// A cursor that cannot be read (the lock screen, the secure desktop) is no position at all.
+TEST_F(WatcherTest, AnUnreadableCursorDecidesNothing) {
+    toDocked();
+    const Box docked = panelRect();
+    desk->failCursorReads(true);
+    desk->setCursor(500, 300);
+    desk->advance(100);
+    EXPECT_EQ(panel().panelMode, kModeDocked);
+    EXPECT_EQ(panel().prevMark, kMarkShown);
+    EXPECT_EQ(panel().targetHwnd, files);
+    EXPECT_EQ(panelRect(), docked);
+}
+
 // Behind the lock screen or a secure-desktop prompt the cursor cannot be read: such a tick
 // knows nothing and changes nothing, in every state, however long it lasts.
 TEST_F(WatcherTest, AnUnreadableCursorChangesNothing) {
@@ -640,8 +653,10 @@ class MovingHandTest : public WatcherTest {
         toDocked();
         desk->setCursor(from.x, from.y);
         desk->advance(100);
+        // The hand stirs at `from` and goes on: the decision it wakes sees the move.
+        desk->setCursor(from.x, from.y);
         desk->moveCursorAfterCalls(calls, to.x, to.y);
-        desk->advance(100);
+        desk->pump();
         return settled();
     }
     void addSecondWindow() {
@@ -732,7 +747,7 @@ TEST_F(DeskTest, ADesktopThatGrowsOrShrinksMovesTheParkedPanelToItsNewEdge) {
     toIdle();
     desk->setScreenSize(1024, 768);
     desk->broadcastDisplayChange();
-    EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "nothing moves inside the message";
+    EXPECT_EQ(panelRect()[0], 1024) << "the change wakes a decision";
     at(600, 700);
     EXPECT_EQ(panelRect()[0], 1024);
     desk->addMonitorRight(1920, 1080);
@@ -769,9 +784,7 @@ TEST_F(DeskTest, ADisplayChangeWhileTheMenuIsOpenParksOnceTheWatcherResumes) {
         return std::uintptr_t(0);
     };
     desk->click(vbRightButton, docked[0] + 8, docked[1] + 20);
-    EXPECT_EQ(panelRect(), docked);
-    desk->advance(100);
-    EXPECT_EQ(panelRect()[0], 3200);
+    EXPECT_EQ(panelRect()[0], 3200) << "the menu's end wakes a decision";
 }
 
 // A drag with any button passes through the strip and into the corner without the panel
@@ -827,30 +840,33 @@ class DockPauseTest : public WatcherTest {
         std::ifstream in(ini(), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    // Ticks in the file manager's strip until the panel docks there (at most `most`): how
-    // many came after the first one.
-    int ticksAfterTheFirstUntilDocked(int most = 30) {
+    // Into the file manager's strip once, then the hand rests: the milliseconds until the
+    // panel docks there (at most `most`).
+    int msUntilDocked(int most = 2100) {
         const Hwnd servedBefore = panel().targetHwnd;
-        for (int tick = 0; tick <= most; ++tick) {
-            at(210, 300 + tick % 5);
-            if (panelRect()[0] == 200) return tick;
-            EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "a tick of the pause shows nothing";
+        desk->setCursor(210, 300);
+        for (int ms = 0; ms <= most; ++ms) {
+            desk->advance(ms == 0 ? 0 : 1);
+            if (panelRect()[0] == 200) return ms;
+            EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "the pause shows nothing";
             EXPECT_EQ(panel().prevMark, kMarkNothing);
-            EXPECT_EQ(panel().targetHwnd, servedBefore) << "a tick of the pause serves no window";
+            EXPECT_EQ(panel().targetHwnd, servedBefore) << "the pause serves no window";
+            if (::testing::Test::HasFailure()) return -1;
         }
         return -1;
     }
 };
 
-TEST_F(DockPauseTest, ThePauseIsCountedInWholeTicks) {
-    const std::pair<const char*, int> cases[] = {{"300", 3},   {"250", 3}, {"201", 3},
-                                                 {"50", 1},    {"1", 1},   {"100", 1},
-                                                 {"2000", 20}, {"0", 0},   {"0300", 3}};
-    for (const auto& [value, ticks] : cases) {
+TEST_F(DockPauseTest, ThePauseLastsItsMilliseconds) {
+    // A pause shorter than the system's shortest timer, 10 ms, lasts those 10 ms.
+    const std::pair<const char*, int> cases[] = {{"300", 300},   {"250", 250}, {"201", 201},
+                                                 {"50", 50},     {"1", 10},    {"100", 100},
+                                                 {"2000", 2000}, {"0", 0},     {"0300", 300}};
+    for (const auto& [value, ms] : cases) {
         SCOPED_TRACE(value);
         freshDesktop();
         startWithDelay(value);
-        EXPECT_EQ(ticksAfterTheFirstUntilDocked(), ticks);
+        EXPECT_EQ(msUntilDocked(), ms);
         EXPECT_EQ(panel().targetHwnd, files);
         EXPECT_EQ(panel().panelMode, kModeDocked);
     }
@@ -863,13 +879,13 @@ TEST_F(DockPauseTest, AnythingButAWholeNumberUpTo2000IsNoPause) {
         SCOPED_TRACE(value);
         freshDesktop();
         startWithDelay(value);
-        EXPECT_EQ(ticksAfterTheFirstUntilDocked(), 0);
+        EXPECT_EQ(msUntilDocked(), 0);
     }
     SCOPED_TRACE("no key at all");
     freshDesktop();
     writeSettings("[DATA]\r\nUSER_COMMAND=x\r\nUSER_COMMAND_ON=0\r\n");
     toIdle();
-    EXPECT_EQ(ticksAfterTheFirstUntilDocked(), 0);
+    EXPECT_EQ(msUntilDocked(), 0);
 }
 
 TEST_F(DockPauseTest, LeavingTheStripStartsThePauseAgain) {
@@ -877,11 +893,10 @@ TEST_F(DockPauseTest, LeavingTheStripStartsThePauseAgain) {
     at(210, 300);
     at(212, 320);
     at(500, 300); // out of the strip, over the file list
-    at(210, 300);
-    at(210, 300);
-    at(210, 300);
-    EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "the ticks before leaving do not count";
-    at(210, 300);
+    desk->setCursor(210, 300);
+    desk->advance(299);
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "the time before leaving does not count";
+    desk->advance(1);
     EXPECT_EQ(panelRect()[0], 200);
     EXPECT_EQ(panel().targetHwnd, files);
 }
@@ -890,12 +905,12 @@ TEST_F(DockPauseTest, AHeldButtonStartsThePauseAgain) {
     startWithDelay("200");
     at(210, 300);
     desk->press(vbLeftButton, 210, 300);
-    at(210, 300);
-    desk->release(vbLeftButton, 210, 300);
-    at(210, 300);
-    at(210, 300);
+    desk->advance(150); // the pause would have ended meanwhile
     EXPECT_EQ(panelRect()[0], kParkedLeftPx);
-    at(210, 300);
+    desk->release(vbLeftButton, 210, 300);
+    desk->advance(199);
+    EXPECT_EQ(panelRect()[0], kParkedLeftPx);
+    desk->advance(1);
     EXPECT_EQ(panelRect()[0], 200);
 }
 
@@ -904,12 +919,12 @@ TEST_F(DockPauseTest, FromOneWindowsStripIntoAnothersThePauseStartsAgainUnlessDo
         desk->addWindow("CabinetWClass", "Next", Rect{800, 100, 1100, 600}, 0, kBorderless);
     desk->addWindow("SysTreeView32", "", Rect{800, 100, 1100, 600}, next, kChild);
     startWithDelay("200");
-    at(210, 300);
-    at(210, 300);
-    at(810, 300); // the pause for Files is not over; Next's begins
-    at(810, 300);
+    desk->setCursor(210, 300);
+    desk->advance(150);
+    desk->setCursor(810, 300); // the pause for Files is not over; Next's begins
+    desk->advance(150);
     EXPECT_EQ(panelRect()[0], kParkedLeftPx);
-    at(810, 300);
+    desk->advance(50);
     EXPECT_EQ(panelRect()[0], 800);
     EXPECT_EQ(panel().targetHwnd, next);
 
@@ -932,13 +947,13 @@ TEST_F(DockPauseTest, TheExitCornerAndParkingAreNotDelayed) {
     at(600, 800);
     EXPECT_EQ(panelRect()[0], kParkedLeftPx) << "parked on the first tick away";
 
-    SCOPED_TRACE("from the exit bar into a strip: the pause's first tick parks the bar");
+    SCOPED_TRACE("from the exit bar into a strip: the pause's first decision parks the bar");
     at(0, 0);
     ASSERT_EQ(panelRect(), kExitBarRect);
     at(210, 300);
     EXPECT_EQ(panelRect()[0], kParkedLeftPx);
     EXPECT_EQ(panel().panelMode, kModeExitBar);
-    EXPECT_EQ(ticksAfterTheFirstUntilDocked(), 4) << "four more ticks after that first one";
+    EXPECT_EQ(msUntilDocked(), 400) << "the pause runs from the first decision in the strip";
 }
 
 TEST_F(DockPauseTest, TheSettingIsReadAtStartOnlyAndNeverWritten) {
@@ -946,8 +961,7 @@ TEST_F(DockPauseTest, TheSettingIsReadAtStartOnlyAndNeverWritten) {
     const std::string written = settingsText();
     EXPECT_NE(written.find("DOCK_DELAY=300\r\n"), std::string::npos);
     writeSettings("[DATA]\r\nUSER_COMMAND=x\r\nUSER_COMMAND_ON=0\r\nDOCK_DELAY=0\r\n");
-    EXPECT_EQ(ticksAfterTheFirstUntilDocked(), 3)
-        << "a change while running counts from the next start";
+    EXPECT_EQ(msUntilDocked(), 300) << "a change while running counts from the next start";
 
     SCOPED_TRACE("a first start seeds no pause");
     freshDesktop();

@@ -316,6 +316,9 @@ bool Desktop::State::post(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
     }
     queue.push_back(Msg{hwnd, msg, wParam, lParam, std::uint32_t(clock), cursorPos});
     ++activity;
+    // Another thread waiting in its loop takes it at once.
+    if (const std::uint32_t thread = threadOf(hwnd); hwnd && thread != currentThread)
+        runThreadMessages(thread);
     return true;
 }
 
@@ -457,6 +460,8 @@ std::intptr_t Desktop::State::dispatch(const Msg& msg) {
 
 bool Desktop::State::matches(const Msg& msg, Hwnd hwnd, std::uint32_t min,
                              std::uint32_t max) const {
+    if (msg.hwnd ? threadOf(msg.hwnd) != currentThread : currentThread != firstThreadId)
+        return false;
     if (hwnd == -1 && msg.hwnd != 0) return false;
     if (hwnd != 0 && hwnd != -1 && !isAncestor(hwnd, msg.hwnd)) return false;
     return (min == 0 && max == 0) || (msg.message >= min && msg.message <= max);
@@ -479,6 +484,7 @@ bool Desktop::State::takeMessage(Msg* msg, Hwnd hwnd, std::uint32_t min, std::ui
         return true;
     }
     bool anyRange = min == 0 && max == 0;
+    if (currentThread != firstThreadId) return false; // its quit is the loop's to see
     if (quit && (anyRange || (WM_QUIT >= min && WM_QUIT <= max))) {
         *msg = Msg{0, WM_QUIT, std::uintptr_t(quitExitCode), 0, std::uint32_t(clock), cursorPos};
         if (remove) quit = false;
@@ -498,9 +504,11 @@ void Desktop::State::pumpAll() {
     for (long guard = 0;; ++guard) {
         if (guard > 1000000) throw std::runtime_error("sim: the message queue never empties");
         Msg msg;
-        if (!queue.empty()) {
-            msg = queue.front();
-            queue.pop_front();
+        auto first = std::find_if(queue.begin(), queue.end(),
+                                  [&](const Msg& m) { return threadOf(m.hwnd) == firstThreadId; });
+        if (first != queue.end()) {
+            msg = *first;
+            queue.erase(first);
         } else if (Hwnd hwnd = paintPending(0)) {
             msg = Msg{hwnd, WM_PAINT, 0, 0, std::uint32_t(clock), cursorPos};
         } else {
@@ -698,6 +706,7 @@ void Desktop::State::runDueHandActs() {
 
 void Desktop::State::runTo(std::uint64_t target, bool dispatchNow) {
     for (;;) {
+        tellUnseenMove();
         resolvePendingForeground();
         runDueHandActs();
         postDueTimers();
@@ -777,6 +786,7 @@ void Desktop::State::mouse(int button, int x, int y, bool up, bool dbl) {
     std::uint8_t vk = button == 2 ? 0x02 : button == 4 ? 0x04 : 0x01;
     down[vk] = !up;
     heldByUser[vk] = !up;
+    tellInput(buttonMessage(button, up, false));
     Hwnd hwnd = hitTest(cursorPos);
     if (up && pressTarget[index] && find(pressTarget[index])) {
         Window* pressed = find(pressTarget[index]);
@@ -1085,7 +1095,9 @@ bool Desktop::windowIconic(Hwnd hwnd) const {
 void Desktop::setCursor(int x, int y) {
     s_->cursorPos = {x, y};
     s_->callsUntilCursorMove = 0;
+    s_->handMovedUnseen = false;
     s_->lastInput = s_->clock;
+    s_->tellInput(WM_MOUSEMOVE);
 }
 
 Point Desktop::cursor() const { return s_->cursorPos; }
@@ -1124,7 +1136,7 @@ void Desktop::during(std::uint32_t afterMs, std::function<void()> act) {
 void Desktop::State::userKey(std::uint16_t vk, bool up) {
     resolvePendingForeground();
     const Window* w = find(fg);
-    const Hkl layout = layoutOfThread(threadOf(w ? w->processId : ownProcessId));
+    const Hkl layout = layoutOfThread(mainThreadOf(w ? w->processId : ownProcessId));
     const std::uint32_t flags =
         (up ? KEYEVENTF_KEYUP : 0) | (sentWithE0(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
     keyEvent(vk, up, 0, scanCodeOf(vk, layout), flags, false, false);
@@ -1269,6 +1281,8 @@ Hwnd Desktop::CreateWindowExW(std::uint32_t exStyle, const wchar_t* className,
         s_->lastError = 1407; // ERROR_CANNOT_FIND_WND_CLASS
         return 0;
     }
+    const bool messageOnly = parent == HWND_MESSAGE;
+    if (messageOnly) parent = 0, style &= ~(WS_VISIBLE | WS_CHILD);
     bool child = style & WS_CHILD;
     Window* p = s_->find(parent);
     if ((child && !p) || (parent && !p)) {
@@ -1285,8 +1299,12 @@ Hwnd Desktop::CreateWindowExW(std::uint32_t exStyle, const wchar_t* className,
     w->exStyle = exStyle;
     w->rect = {x, y, x + width, y + height};
     w->processId = ownProcessId;
+    w->threadId = s_->currentThread;
+    w->messageOnly = messageOnly;
     w->dpi = child ? p->dpi : s_->dpiAt(w->rect);
-    if (child) {
+    if (messageOnly) {
+        s_->windows[hwnd] = std::move(w); // in no z-order: no point, no enumeration finds it
+    } else if (child) {
         w->parent = parent;
         w->id = menuOrId;
         p->children.insert(p->children.begin(), hwnd);
@@ -1350,6 +1368,16 @@ bool Desktop::PostMessageW(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
 int Desktop::GetMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin, std::uint32_t filterMax) {
     s_->count("GetMessageW");
     if (!msg) return -1;
+    if (s_->currentThread != firstThreadId) {
+        ThreadModel& thread = s_->threads[s_->currentThread];
+        if (s_->takeMessage(msg, hwnd, filterMin, filterMax, true)) return 1;
+        if (thread.quit) {
+            *msg = Msg{0, WM_QUIT, 0, 0, std::uint32_t(s_->clock), s_->cursorPos};
+            return 0;
+        }
+        throw ThreadWaits{};
+    }
+    s_->tellUnseenMove();
     for (int rounds = 0;; ++rounds) {
         s_->resolvePendingForeground();
         s_->postDueTimers();
@@ -1379,6 +1407,7 @@ bool Desktop::PeekMessageW(Msg* msg, Hwnd hwnd, std::uint32_t filterMin, std::ui
                            std::uint32_t removeMsg) {
     s_->count("PeekMessageW");
     if (!msg) return false;
+    s_->tellUnseenMove();
     s_->resolvePendingForeground();
     s_->postDueTimers();
     return s_->takeMessage(msg, hwnd, filterMin, filterMax, removeMsg & PM_REMOVE);
@@ -1465,6 +1494,10 @@ bool Desktop::IsDialogMessageW(Hwnd dialog, Msg* msg) {
 
 void Desktop::PostQuitMessage(int exitCode) {
     s_->count("PostQuitMessage");
+    if (s_->currentThread != firstThreadId) {
+        s_->threads[s_->currentThread].quit = true;
+        return;
+    }
     s_->quit = true;
     s_->quitExitCode = exitCode;
 }

@@ -20,6 +20,14 @@
 //   unique across all desktops of a process.
 // - CreateMutexW reports ERROR_ALREADY_EXISTS only after setOtherInstanceRunning(true): a test
 //   that starts the program again on one desktop plays a new process.
+// - Threads run in line, one at a time. CreateThread runs the start routine at once until it
+//   waits in GetMessageW with nothing queued for it; from then on whatever reaches the thread
+//   (a message to one of its windows, raw input, a low-level hook's call) runs its window or
+//   hook procedure in line, as its message loop would. A thread whose loop takes WM_QUIT ends
+//   as if its routine returned there: its windows go and its hooks come off.
+// - Every move and button change of the hand (setCursor, press, release ...) is input: it
+//   reaches raw input registered with RIDEV_INPUTSINK and low-level mouse hooks. warpCursor
+//   moves the cursor as SetCursorPos does, with no input at all.
 #pragma once
 
 #include "platform/platform.h"
@@ -39,6 +47,10 @@ namespace ep::sim {
 struct ProgramEnded {
     std::uint32_t exitCode;
 };
+
+// Raised by GetMessageW on a thread other than the first one when nothing is queued for it:
+// the thread now waits in its loop. CreateThread catches it.
+struct ThreadWaits {};
 
 // Raised by GetMessageW when a modal loop waits and nothing (not even onIdle) gives it work.
 struct SimStalled : std::runtime_error {
@@ -190,6 +202,8 @@ class Desktop : public Platform {
 
     // ---- cursor and input, as a person does it; each press dispatches what it causes
     void setCursor(int x, int y);
+    // The cursor moves with no input, as a program's SetCursorPos moves it.
+    void warpCursor(int x, int y);
     Point cursor() const;
     void failCursorReads(bool fail);
     // The hand moves while the program works: the program's next `calls` - 1 platform calls
@@ -288,6 +302,19 @@ class Desktop : public Platform {
     std::function<void()> onIdle;
     int liveMenus() const;
 
+    // ---- threads, raw input and hooks
+    void failThreadCreation(bool fail);
+    void failRawInputRegistration(bool fail);
+    void failMouseHooks(bool fail);
+    void setThreadInformationMissing(bool missing); // Windows 7: no SetThreadInformation
+    int liveThreads() const;                        // started and not ended, the first excluded
+    int rawMouseSinks() const;        // live registrations of the mouse with RIDEV_INPUTSINK
+    int mouseHooks() const;           // live low-level mouse hooks
+    int inputEventsDelivered() const; // WM_INPUT messages and hook calls so far
+    // Threads that opted out of execution-speed throttling.
+    int threadsOutOfPowerThrottling() const;
+    bool isMessageOnly(Hwnd hwnd) const;
+
     // ---- kernel
     void setOtherInstanceRunning(bool running);
     // The ANSI code page of the A calls and CP_ACP: 65001 (UTF-8, the default) or 932
@@ -380,6 +407,10 @@ class Desktop : public Platform {
     bool GetCursorPos(Point* point) override;
     bool GetLastInputInfo(LastInputInfo* info) override;
     std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) override;
+    bool RegisterRawInputDevices(const RawInputDevice* devices, std::uint32_t count) override;
+    Hhook SetWindowsHookExW(int idHook, HookProc proc, std::uint32_t threadId) override;
+    std::intptr_t CallNextHookEx(Hhook hook, int code, std::uintptr_t wParam,
+                                 std::intptr_t lParam) override;
     bool KillTimer(Hwnd hwnd, std::uintptr_t id) override;
     int MessageBoxW(Hwnd owner, const wchar_t* text, const wchar_t* caption,
                     std::uint32_t type) override;
@@ -446,6 +477,11 @@ class Desktop : public Platform {
     bool WritePrivateProfileStringA(const char* appName, const char* keyName, const char* value,
                                     const char* fileName) override;
     void Sleep(std::uint32_t ms) override;
+    Handle CreateThread(ThreadStartRoutine start, void* parameter,
+                        std::uint32_t* threadId) override;
+    Handle GetCurrentThread() override;
+    bool SetThreadInformation(Handle thread, int informationClass, void* information,
+                              std::uint32_t size) override;
     std::uint32_t GetTickCount() override;
     std::uint16_t GetUserDefaultUILanguage() override;
     const char* wine_get_version() override;

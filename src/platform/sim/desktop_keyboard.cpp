@@ -190,18 +190,18 @@ void Desktop::setKeyboardLayout(Hwnd window, Hkl layout) {
             throw std::invalid_argument("sim: setKeyboardLayout of a window that does not exist");
         process = w->processId;
     }
-    s_->threadLayouts[threadOf(process)] = layout;
+    s_->threadLayouts[mainThreadOf(process)] = layout;
 }
 
 // A thread id the desktop knows is the program's or that of a window's process; 0 is the
 // caller's own.
 Hkl Desktop::GetKeyboardLayout(std::uint32_t threadId) {
     s_->count("GetKeyboardLayout");
-    const std::uint32_t own = threadOf(ownProcessId);
+    const std::uint32_t own = mainThreadOf(ownProcessId);
     if (threadId == 0 || threadId == own) return s_->layoutOfThread(own);
     bool known = false;
     for (const auto& [hwnd, w] : s_->windows)
-        known = known || threadOf(w->processId) == threadId;
+        known = known || mainThreadOf(w->processId) == threadId;
     if (!known) return 0;
     return s_->layoutOfThread(s_->underWine ? own : threadId);
 }
@@ -209,7 +209,7 @@ Hkl Desktop::GetKeyboardLayout(std::uint32_t threadId) {
 std::uint32_t Desktop::MapVirtualKeyExW(std::uint32_t code, std::uint32_t mapType, Hkl layout) {
     s_->count("MapVirtualKeyExW");
     if (mapType != MAPVK_VK_TO_VSC) return 0; // the other translations are not modelled
-    return scanCodeOf(code, layout ? layout : s_->layoutOfThread(threadOf(ownProcessId)));
+    return scanCodeOf(code, layout ? layout : s_->layoutOfThread(mainThreadOf(ownProcessId)));
 }
 
 // Low byte the virtual key, high byte the shift state it needs (1 Shift, 2 Ctrl, 4 Alt, so 6

@@ -12,6 +12,8 @@
 namespace ep::sim {
 
 constexpr std::uint32_t ownProcessId = 1000;
+constexpr std::uint32_t firstThreadId = 1;
+constexpr Handle currentThreadPseudoHandle = -2;
 constexpr std::uint32_t WM_SETTEXT_ = 0x000C;
 constexpr std::uint32_t WM_NCDESTROY_ = 0x0082;
 constexpr int GWL_ID_ = -12;
@@ -67,7 +69,27 @@ struct Window {
     int dpi = 96;
     std::vector<Msg> received; // foreign windows: every message sent or posted
     Rect frameInsets;          // the visible frame lies this far inside rect (DWM)
+    std::uint32_t threadId = firstThreadId; // the program's windows: the thread that made it
+    bool messageOnly = false;               // made with HWND_MESSAGE: never seen on screen
     std::uint32_t cloaked = 0; // DWMWA_CLOAKED: why DWM does not draw it, 0 when it does
+};
+
+// A thread of the program other than the first one.
+struct ThreadModel {
+    bool waiting = false; // in its message loop, with nothing queued
+    bool ended = false;
+    bool quit = false; // WM_QUIT posted to it
+    bool powerThrottlingOff = false;
+};
+
+struct HookModel {
+    HookProc proc = nullptr;
+    std::uint32_t threadId = 0;
+};
+
+struct RawInputSink {
+    Hwnd target = 0;
+    std::uint32_t threadId = 0;
 };
 
 struct WindowClassInfo {
@@ -238,6 +260,26 @@ struct Desktop::State {
     std::map<Hicon, IconModel> iconObjects; // every live icon
     std::map<Hmenu, MenuModel> menus;
 
+    // threads, raw input and hooks
+    std::uint32_t currentThread = firstThreadId;
+    std::uint32_t nextThreadId = 2;
+    std::map<std::uint32_t, ThreadModel> threads;
+    std::map<Hhook, HookModel> hooks;
+    std::vector<RawInputSink> rawSinks;
+    bool failThreads = false, failRawInput = false, failHooks = false;
+    bool threadInformationMissing = false;
+    int inputEvents = 0;
+    bool handMovedUnseen = false; // a move made during a program call, not yet told as input
+    // Runs fn as thread id: the window procedures and hooks it calls see that thread.
+    template <class F> void onThread(std::uint32_t id, F fn);
+    std::uint32_t threadOf(Hwnd hwnd) const;
+    // A message for a window of a waiting thread runs at once on that thread.
+    void runThreadMessages(std::uint32_t id);
+    void endThread(std::uint32_t id);
+    // The hand moved or changed a button: raw input and low-level hooks hear of it.
+    void tellInput(std::uint32_t mouseMessage);
+    void tellUnseenMove();
+
     // kernel
     bool otherInstance = false;
     std::uint32_t lastError = 0;
@@ -257,7 +299,10 @@ struct Desktop::State {
     }
     void count(const char* name) {
         ++calls[name];
-        if (callsUntilCursorMove && --callsUntilCursorMove == 0) cursorPos = pendingCursor;
+        if (callsUntilCursorMove && --callsUntilCursorMove == 0) {
+            cursorPos = pendingCursor;
+            handMovedUnseen = true;
+        }
     }
     Window* find(Hwnd hwnd) const;
     Window* root(Window* w) const;
@@ -352,7 +397,7 @@ struct Desktop::State {
 // keys a keyboard sends with the E0 prefix.
 std::uint8_t scanCodeOf(std::uint32_t vk, Hkl layout);
 bool sentWithE0(std::uint32_t vk);
-constexpr std::uint32_t threadOf(std::uint32_t processId) { return processId + 1; }
+constexpr std::uint32_t mainThreadOf(std::uint32_t processId) { return processId + 1; }
 
 std::string narrow(const std::wstring& text); // UTF-8, the sim's ANSI code page
 std::wstring widen(const std::string& text);

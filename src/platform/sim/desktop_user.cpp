@@ -191,7 +191,7 @@ std::uint32_t Desktop::GetWindowThreadProcessId(Hwnd hwnd, std::uint32_t* proces
     Window* w = s_->find(hwnd);
     if (!w) return 0;
     if (processId) *processId = w->processId;
-    return threadOf(w->processId);
+    return mainThreadOf(w->processId);
 }
 
 bool Desktop::InvalidateRect(Hwnd hwnd, const Rect*, bool erase) {

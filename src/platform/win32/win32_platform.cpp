@@ -106,6 +106,26 @@ using WineGetVersionFn = const char*(CDECL*)();
 using SHGetKnownFolderPathFn = HRESULT(WINAPI*)(const GUID&, DWORD, HANDLE, PWSTR*);
 using SHGetFolderPathWFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
 using CoTaskMemFreeFn = void(WINAPI*)(LPVOID);
+using SetThreadInformationFn = BOOL(WINAPI*)(HANDLE, THREAD_INFORMATION_CLASS, LPVOID, DWORD);
+
+// A thread's start routine and the one low-level hook, called with the platform's calling
+// convention. The hook procedure is set before the hook is installed and never changes.
+struct ThreadStart {
+    ThreadStartRoutine start;
+    void* parameter;
+};
+
+DWORD WINAPI threadTrampoline(void* started) {
+    const ThreadStart call = *static_cast<ThreadStart*>(started);
+    delete static_cast<ThreadStart*>(started);
+    return call.start(call.parameter);
+}
+
+HookProc mouseHookProc = nullptr;
+
+LRESULT CALLBACK hookTrampoline(int code, WPARAM wParam, LPARAM lParam) {
+    return mouseHookProc(code, wParam, lParam);
+}
 
 class Win32Platform final : public Platform {
   public:
@@ -295,6 +315,23 @@ class Win32Platform final : public Platform {
     }
     std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) override {
         return ::SetTimer(toHwnd(hwnd), id, elapseMs, nullptr);
+    }
+    bool RegisterRawInputDevices(const RawInputDevice* devices, std::uint32_t count) override {
+        std::vector<RAWINPUTDEVICE> native(count);
+        for (std::uint32_t i = 0; i < count; ++i)
+            native[i] = RAWINPUTDEVICE{devices[i].usUsagePage, devices[i].usUsage,
+                                       devices[i].dwFlags, toHwnd(devices[i].hwndTarget)};
+        return ::RegisterRawInputDevices(native.data(), count, sizeof(RAWINPUTDEVICE));
+    }
+    Hhook SetWindowsHookExW(int idHook, HookProc proc, std::uint32_t threadId) override {
+        if (idHook != WH_MOUSE_LL || (mouseHookProc && mouseHookProc != proc)) return 0;
+        mouseHookProc = proc;
+        return from(
+            ::SetWindowsHookExW(idHook, hookTrampoline, GetModuleHandleW(nullptr), threadId));
+    }
+    std::intptr_t CallNextHookEx(Hhook hook, int code, std::uintptr_t wParam,
+                                 std::intptr_t lParam) override {
+        return ::CallNextHookEx(as<HHOOK>(hook), code, wParam, lParam);
     }
     bool KillTimer(Hwnd hwnd, std::uintptr_t id) override {
         return ::KillTimer(toHwnd(hwnd), id);
@@ -570,6 +607,24 @@ class Win32Platform final : public Platform {
         return ::WritePrivateProfileStringA(appName, keyName, value, fileName);
     }
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+    Handle CreateThread(ThreadStartRoutine start, void* parameter,
+                        std::uint32_t* threadId) override {
+        auto* started = new ThreadStart{start, parameter};
+        DWORD id = 0;
+        HANDLE thread = ::CreateThread(nullptr, 0, threadTrampoline, started, 0, &id);
+        if (!thread) delete started;
+        if (threadId) *threadId = id;
+        return from(thread);
+    }
+    Handle GetCurrentThread() override { return from(::GetCurrentThread()); }
+    bool SetThreadInformation(Handle thread, int informationClass, void* information,
+                              std::uint32_t size) override {
+        static const auto call =
+            systemFunction<SetThreadInformationFn>(L"kernel32.dll", "SetThreadInformation");
+        return call &&
+               call(as<HANDLE>(thread), static_cast<THREAD_INFORMATION_CLASS>(informationClass),
+                    information, size);
+    }
     std::uint16_t GetUserDefaultUILanguage() override { return ::GetUserDefaultUILanguage(); }
     std::uint32_t GetTickCount() override { return ::GetTickCount(); }
     const char* wine_get_version() override {

@@ -116,21 +116,23 @@ RECT rectOf(HWND hwnd) {
     return r;
 }
 
-void moveCursor(int x, int y) {
-    waitFor(
-        [&] {
-            SetCursorPos(x, y);
-            POINT at{};
-            return GetCursorPos(&at) && at.x == x && at.y == y;
-        },
-        3000);
-}
-
 void mouse(DWORD flags) {
     INPUT input{};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = flags;
     SendInput(1, &input, sizeof input);
+}
+
+// As a hand moves it: SetCursorPos alone is no input, and the program listens to the mouse.
+void moveCursor(int x, int y) {
+    waitFor(
+        [&] {
+            SetCursorPos(x, y);
+            mouse(MOUSEEVENTF_MOVE);
+            POINT at{};
+            return GetCursorPos(&at) && at.x == x && at.y == y;
+        },
+        3000);
 }
 
 // Under Wine without a window manager a move off the screen holds the panel's thread for up

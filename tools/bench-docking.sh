@@ -2,7 +2,7 @@
 # The docking benchmark. Prints figures, asserts nothing.
 #
 #  1. Host: platform calls per tick on the simulated desktop (bench/docking/calls_per_tick.cpp,
-#     linked against the host build's libraries).
+#     bench_calls_per_tick of the host preset, when there is a host build).
 #  2. Wine: CPU time per 100 ms of edgepad.exe beside a minimal reference poller, with the
 #     cursor resting (a) over the desktop, (b) in a served window's strip beside the docked
 #     panel, (b') on the docked panel, (c) over the served window outside its strip. The
@@ -33,26 +33,22 @@ mkdir -p "$out"
 
 # ---- 1. Host: calls per tick ------------------------------------------------------------
 echo "== platform calls per tick (host, simulated desktop)"
-if [[ -f "$hostBuild/libedgepad_sim.a" && -f "$hostBuild/libedgepad_core.a" ]]; then
-    sanitize=(-fsanitize=address,undefined -fno-omit-frame-pointer)
-    g++ -std=c++20 -O1 -I"$root/src" "${sanitize[@]}" "$root/bench/docking/calls_per_tick.cpp" \
-        "$hostBuild/libedgepad_sim.a" "$hostBuild/libedgepad_core.a" -o "$out/calls_per_tick"
-    "$out/calls_per_tick"
+if [[ -f "$hostBuild/build.ninja" ]]; then
+    cmake --build "$hostBuild" --target bench_calls_per_tick >/dev/null
+    "$hostBuild/bench/bench_calls_per_tick"
 else
-    echo "(no host build at $hostBuild: run cmake --preset host && cmake --build --preset host)"
+    echo "(no host build at $hostBuild: run tools/build.sh host)"
 fi
 echo
 
 # ---- Wine set-up ------------------------------------------------------------------------
+"$root/tools/build.sh" windows >/dev/null
 if [[ ! -f "$exe" ]]; then
-    echo "no $exe: run cmake --preset windows && cmake --build --preset windows" >&2
+    echo "no $exe" >&2
     exit 1
 fi
-cxx=x86_64-w64-mingw32-g++
-$cxx -std=c++20 -Wall -Wextra -Werror -Os -s -mwindows -static \
-    "$root/bench/docking/reference_poller.cpp" -o "$out/reference_poller.exe"
-$cxx -std=c++20 -Wall -Wextra -Werror -O2 -s -municode -static \
-    "$root/bench/docking/docking_driver.cpp" -o "$out/docking_driver.exe" -lcomctl32
+reference="$root/build/windows/bench_reference_poller.exe"
+driver="$root/build/windows/bench_docking.exe"
 mkdir -p "$out/edgepad" "$out/edgepad-poll"
 cp "$exe" "$out/edgepad/edgepad.exe"
 rm -f "$out/edgepad/edgepad.ini"
@@ -60,38 +56,23 @@ cp "$exe" "$out/edgepad-poll/edgepad.exe"
 printf '[DATA]\r\nUSER_COMMAND=%%( n)\r\nUSER_COMMAND_ON=0\r\nPOLL_CURSOR=1\r\n' \
     >"$out/edgepad-poll/edgepad.ini"
 
-# The project's Wine settings and ep_wine, in a prefix of our own.
+# The project's Wine settings and ep_wine, in a prefix and on a display of our own.
 source "$root/tools/wine-env.sh"
-export WINEPREFIX="$out/prefix"
-
-xvfbPid=""
 started=()
 cleanup() {
     # A program stopped for the other's turn takes no signal but SIGKILL until it runs on.
     for pid in "${started[@]}"; do kill "$pid" 2>/dev/null && kill -CONT "$pid" 2>/dev/null || true; done
-    wineserver -k 2>/dev/null || true
-    if [[ -n "$xvfbPid" ]]; then kill "$xvfbPid" 2>/dev/null || true; fi
+    ep_own_down
 }
 trap cleanup EXIT
-
-if [[ -z "${DISPLAY:-}" ]]; then
-    for n in $(seq 70 99); do
-        if [[ ! -e "/tmp/.X$n-lock" && ! -e "/tmp/.X11-unix/X$n" ]]; then
-            Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-            xvfbPid=$!
-            export DISPLAY=":$n"
-            break
-        fi
-    done
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-fi
-# Only 64-bit programs run here, so the prefix needs nothing of Wine's 32-bit half.
-if [[ ! -d "$WINEPREFIX/drive_c" ]]; then
-    ep_wine wineboot -i >/dev/null 2>&1
-fi
-wineserver -w 2>/dev/null || true # the boot's own processes settle
-
-winpath() { printf 'Z:%s' "$(realpath -m "$1" | sed 's|/|\\|g')"; }
+ep_own_up bench-docking
+# Our Xvfb's CPU counts as well, when we started one.
+xvfbPid=""
+if ep_session_xvfb "$EP_OWN_SESSION"; then xvfbPid="$EP_XVFB_PID"; fi
+# The prefix's server and the boot's processes end first, so that the figures count only what
+# our programs wake.
+wineserver -k </dev/null >/dev/null 2>&1 || true
+wineserver -w </dev/null >/dev/null 2>&1 || true
 
 # CPU time of a process in nanoseconds: every thread's time on a CPU.
 cpuNs() {
@@ -119,7 +100,7 @@ spots="$out/spots.txt"
 rm -f "$spots"
 # Straight through the 64-bit loader rather than ep_wine's shell function, so that $! is the
 # driver's own process and killing it ends the driver.
-WINELOADER="$EP_WINE64" "$EP_WINE64" "$out/docking_driver.exe" windows "$(winpath "$spots")" \
+WINELOADER="$EP_WINE64" "$EP_WINE64" "$driver" windows "$(ep_winpath "$spots")" \
     >/dev/null 2>&1 &
 driverPid=$!
 started+=("$driverPid")
@@ -203,7 +184,7 @@ turn="${BENCH_TURN_SECONDS:-2}"
 turns=$(((seconds + turn - 1) / turn))
 xdotool mousemove "$desktopX" "$desktopY"
 edgepadPid=$(launch "$out/edgepad/edgepad.exe")
-referencePid=$(launch "$out/reference_poller.exe")
+referencePid=$(launch "$reference")
 started+=("$edgepadPid" "$referencePid")
 kill -STOP "$referencePid" "$edgepadPid"
 sleep 1
@@ -267,8 +248,8 @@ for path in input poll; do
     program="$out/edgepad/edgepad.exe"
     [[ $path == poll ]] && program="$out/edgepad-poll/edgepad.exe"
     echo "== latency under Wine, $path path, bare X display ($entries entries)"
-    ep_wine "$out/docking_driver.exe" latency "$(winpath "$program")" "$entries" 2>/dev/null || true
+    ep_wine "$driver" latency "$(ep_winpath "$program")" "$entries" 2>/dev/null || true
     echo "== latency under Wine, $path path, virtual desktop ($entries entries)"
-    ep_wine explorer /desktop=edgepadbench,1280x1024 "$out/docking_driver.exe" latency \
-        "$(winpath "$program")" "$entries" 2>/dev/null || true
+    ep_wine explorer /desktop=edgepadbench,1280x1024 "$driver" latency \
+        "$(ep_winpath "$program")" "$entries" 2>/dev/null || true
 done

@@ -12,11 +12,12 @@ runs="${1:-10}"
 memorySeconds="${BENCH_MEMORY_SECONDS:-60}"
 tools/build.sh windows >/dev/null
 
+# A prefix and a display of its own, so that a test run meanwhile keeps its own.
 source tools/wine-env.sh
-ep_display_up
-ep_prefix_up
+trap ep_own_down EXIT
+ep_own_up bench-startup
 
-work="$EP_BUILD/bench-startup"
+work="$EP_OWN/work"
 rm -rf "$work"
 mkdir -p "$work"
 # Copies, so that the program's settings file lands here and not beside the build.
@@ -39,7 +40,7 @@ read -r ref_median ref_min ref_max ref_runs ref_window ref_visible ref_ws ref_pr
     ref_private2 < <(startup bench_reference.exe Reference)
 reshape="$(ep_wine "$EP_BUILD/windows/bench_reshape.exe" </dev/null 2>"$work/reshape.log" |
     tr -d '\r')"
-ep_wine_down
+ep_own_down
 
 ep_size=$(stat -c %s "$work/edgepad.exe")
 ref_size=$(stat -c %s "$work/bench_reference.exe")

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# The README's tour in pictures: builds edgepad.exe if needed, runs it under Wine in the
-# project's prefix (on Xvfb when there is no display) beside a file manager, and saves
-# cropped screenshots of the docked panel, the four-button panel, the exit bar, the menu and
-# the About window, and of the menu and the About window in English, to build/demo/.
-#   tools/demo.sh           screenshots in build/demo/
+# The README's pictures, made with the real edgepad.exe under Wine in a prefix of its own (on
+# its own Xvfb when there is no display), all to build/demo/:
+# - the tour: beside a file manager, cropped screenshots of the docked panel, the four-button
+#   panel, the exit bar, the menu and the About window, and of the menu and the About window
+#   in English;
+# - display scaling: the four-button panel docked at a test file manager at 100 % (96 DPI) and
+#   at 150 % (144 DPI), each cut to the panel and what stands around it, enlarged four times
+#   without smoothing, framed and put side by side (panel-150-percent.png), so that the 150 %
+#   panel shows half as large again as the other, every pixel sharp.
+#   tools/demo.sh           pictures in build/demo/
 #   tools/demo.sh --docs    also copies them to docs/images/, the README's pictures
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -19,23 +24,21 @@ case "${1:-}" in
 esac
 
 tools/install-prereqs.sh
-[[ -f build/windows/edgepad.exe && -f build/windows/e2e_driver.exe ]] || tools/build.sh windows
-out=build/demo
-raw="$out/raw"
-rm -rf "$out"
-mkdir -p "$raw"
-
-# The demo driver is the Wine rig's driver with the tour as its one scenario.
-driver="$out/demo_driver.exe"
-x86_64-w64-mingw32-g++ -std=c++20 -Wall -Wextra -Werror -O2 -s -municode -static \
-    -Itests/e2e tests/e2e/e2e_driver.cpp tests/e2e/test_windows.cpp tools/demo/demo_tour.cpp \
-    -o "$driver" -luser32 -lgdi32 -lcomctl32
+tools/build.sh windows
+# The driver is the Wine rig's driver with the tours as its scenarios.
+driver=build/windows/demo_driver.exe
+program=build/windows/edgepad.exe
 
 source tools/wine-env.sh
-# A prefix of its own, so that the fonts chosen below stay out of the test suite's.
-export WINEPREFIX="$EP_BUILD/demo-prefix"
-ep_display_up
-ep_prefix_up
+trap ep_own_down EXIT
+ep_own_up demo
+out="$EP_OWN"
+raw="$out/raw"
+pieces="$out/pieces"
+rm -rf "$raw" "$pieces" "$out/work"
+rm -f "$out"/*.png "$out"/demo*.log "$out"/warmup*.log
+mkdir -p "$raw" "$pieces"
+
 # Faces Windows has and Wine lacks, replaced by their likes among the installed fonts, so that
 # the About window shows a serif and a Mincho face where it asks for them.
 replace_font() {
@@ -46,29 +49,58 @@ replace_font 'ＭＳ Ｐ明朝' 'IPAPMincho'
 replace_font 'ＭＳ 明朝' 'IPAMincho'
 replace_font 'MS UI Gothic' 'IPAPGothic'
 replace_font 'Times New Roman' 'Liberation Serif'
-# A first program brings a fresh prefix's desktop up; until then the cursor cannot move.
-ep_wine build/windows/e2e_driver.exe warmup </dev/null >"$out/warmup.log" 2>&1 || true
+
+# Runs the scenario $1 of the driver with the program, its screenshots going to $raw.
+run_tour() {
+    EDGEPAD_SCREENSHOTS="$(ep_winpath "$raw")" \
+        ep_wine "$driver" "$1" "$(ep_winpath "$program")" "$(ep_winpath "$out/work")" </dev/null
+}
 
 status=0
-EDGEPAD_SCREENSHOTS="$(ep_winpath "$raw")" \
-    ep_wine "$driver" tour "$(ep_winpath build/windows/edgepad.exe)" "$(ep_winpath "$out/work")" \
-    </dev/null >"$out/demo.log" 2>&1 || status=$?
-# The English pass: Wine takes the UI language from the locale, and the program inherits the
-# driver's.
-EDGEPAD_SCREENSHOTS="$(ep_winpath "$raw")" LANG=en_US.UTF-8 \
-    ep_wine "$driver" tour_english "$(ep_winpath build/windows/edgepad.exe)" \
-    "$(ep_winpath "$out/work")" </dev/null >>"$out/demo.log" 2>&1 || status=$?
-ep_wine_down
-grep -E '^(ok|FAIL) ' "$out/demo.log" || true
+scaled=1
+for dpi in 96 144; do
+    ep_set_dpi "$dpi"
+    # A first program brings the desktop up; until then the cursor cannot move.
+    ep_wine "$driver" warmup </dev/null >"$out/warmup-$dpi.log" 2>&1 || true
+    if ((dpi == 96)); then
+        run_tour tour >"$out/demo.log" 2>&1 || status=$?
+        # The English pass: Wine takes the UI language from the locale, and the program
+        # inherits the driver's.
+        LANG=en_US.UTF-8 run_tour tour_english >>"$out/demo.log" 2>&1 || status=$?
+        grep -E '^(ok|FAIL) ' "$out/demo.log" || true
+    fi
+    run_tour scale_tour >"$out/demo-$dpi.log" 2>&1 || { status=$? scaled=0; }
+    grep -E '^(ok|FAIL) ' "$out/demo-$dpi.log" || true
+done
+ep_own_down
 
-# Each picture cut to the part worth showing; small ones enlarged without smoothing, so
-# that every pixel of the cells stays sharp.
+# Each picture of the tour cut to the part worth showing; small ones enlarged without
+# smoothing, so that every pixel of the cells stays sharp.
 while read -r _ name x y width height scale; do
     [[ -f "$raw/$name.png" ]] || continue
     convert "$raw/$name.png" -crop "${width}x${height}+${x}+${y}" +repage \
         -scale "${scale}%" -strip -define png:compression-level=9 "$out/$name.png"
     echo "$out/$name.png"
 done < <(grep '^crop ' "$out/demo.log")
+
+# The two dockings side by side.
+if ((scaled)); then
+    docked=()
+    while read -r _ name x y width height; do
+        convert "$raw/$name.png" -crop "${width}x${height}+${x}+${y}" +repage -scale 400% \
+            -bordercolor '#909090' -border 2 "$pieces/$name.png"
+        docked+=("$pieces/$name.png")
+    done < <(grep -h '^crop ' "$out/demo-96.log" "$out/demo-144.log")
+    if ((${#docked[@]} == 2)); then
+        convert "${docked[0]}" -size 24x1 xc:white "${docked[1]}" -background white \
+            -gravity north +append -strip -define png:compression-level=9 \
+            "$out/panel-150-percent.png"
+        echo "$out/panel-150-percent.png"
+    else
+        echo "FAIL expected two pictures of the docked panel, got ${#docked[@]}" >&2
+        status=1
+    fi
+fi
 
 if ((docs)); then
     mkdir -p docs/images

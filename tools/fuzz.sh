@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds every libFuzzer target under tests/fuzz with clang into build/fuzz and runs each for
-# a bounded time, seeded from its committed corpus tests/fuzz/corpus/<name>/.
+# Builds every libFuzzer target under tests/fuzz with clang into build/fuzz (the fuzz preset)
+# and runs each for a bounded time, seeded from its committed corpus tests/fuzz/corpus/<name>/.
+# FUZZ_CXX names another clang++.
 #   tools/fuzz.sh [seconds per target, default 30] [target ...]   (default: every target)
 # New inputs the fuzzer finds go to build/fuzz/corpus/<name>/, crashes to build/fuzz/; the
 # committed corpus is only read. Exits non-zero on a build failure or a finding.
@@ -10,11 +11,15 @@ seconds="${1:-30}"
 shift || true
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="$root/build/fuzz"
-cxx="${FUZZ_CXX:-/usr/bin/clang++}"
 
-cmake -S "$root/tests/fuzz" -B "$out" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$out"
+configure=(--preset fuzz)
+[[ -n "${FUZZ_CXX:-}" ]] && configure+=(-DCMAKE_CXX_COMPILER="$FUZZ_CXX")
+# A folder configured from tests/fuzz alone is configured afresh, from the root.
+if [[ -f "$out/CMakeCache.txt" ]] &&
+    ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$out/CMakeCache.txt"; then
+    configure+=(--fresh)
+fi
+(cd "$root" && cmake "${configure[@]}" >/dev/null && cmake --build --preset fuzz)
 
 targets=("$@")
 if [[ ${#targets[@]} -eq 0 ]]; then

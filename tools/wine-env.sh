@@ -2,11 +2,14 @@
 # under build/, a display (our own Xvfb when there is none) and the Japanese locale, which
 # the panel's captions need, and starts programs under Wine with ep_wine. Everything it starts
 # it can also stop: ep_wine_down stops only the wineserver of this prefix and the Xvfb whose
-# process id it recorded.
+# process id it recorded. A benchmark or the demo takes a prefix and a display of its own with
+# ep_own_up, and stops them with ep_own_down.
 
 EP_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 EP_BUILD="$EP_ROOT/build"
 EP_SESSION="$EP_BUILD/wine-session"
+# What booting and setting up a prefix print.
+EP_WINE_LOG="$EP_BUILD/wineboot.log"
 
 export WINEPREFIX="$EP_BUILD/wineprefix"
 export WINEARCH=win64
@@ -109,10 +112,10 @@ ep_prefix_up() {
         rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
         wineserver -p </dev/null >/dev/null 2>&1
-        ep_wine wineboot -i </dev/null >"$EP_BUILD/wineboot.log" 2>&1
+        ep_wine wineboot -i </dev/null >"$EP_WINE_LOG" 2>&1
         # Wine draws window frames itself, so screenshots show them without a window manager.
         ep_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f \
-            </dev/null >>"$EP_BUILD/wineboot.log" 2>&1
+            </dev/null >>"$EP_WINE_LOG" 2>&1
         printf 'with32=%s\n' "$with32" >"$ready"
     fi
     wineserver -p </dev/null >/dev/null 2>&1 || true
@@ -148,7 +151,7 @@ ep_screens_up() {
     ep_prefix_up
     if [[ ! -f "$WINEPREFIX/.edgepad-screens" ]]; then
         ep_wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /t REG_SZ /d N /f \
-            </dev/null >>"$EP_BUILD/wineboot.log" 2>&1
+            </dev/null >>"$EP_WINE_LOG" 2>&1
         # The desktop process reads the monitors when it starts.
         wineserver -k </dev/null >/dev/null 2>&1 || true
         wineserver -p </dev/null >/dev/null 2>&1 || true
@@ -176,9 +179,9 @@ ep_display_change_up() {
     ep_prefix_up
     if [[ ! -f "$WINEPREFIX/.edgepad-display" ]]; then
         ep_wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d EdgepadDisplay /f \
-            </dev/null >>"$EP_BUILD/wineboot.log" 2>&1
+            </dev/null >>"$EP_WINE_LOG" 2>&1
         ep_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v EdgepadDisplay /t REG_SZ \
-            /d 1280x1024 /f </dev/null >>"$EP_BUILD/wineboot.log" 2>&1
+            /d 1280x1024 /f </dev/null >>"$EP_WINE_LOG" 2>&1
         # Programs already running stay on the desktop they started in.
         wineserver -k </dev/null >/dev/null 2>&1 || true
         wineserver -p </dev/null >/dev/null 2>&1 || true
@@ -200,7 +203,7 @@ ep_set_dpi() {
     grep -qx "$dpi" "$mark" 2>/dev/null && return 0
     ep_log "setting $WINEPREFIX to $dpi DPI"
     ep_wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
-        </dev/null >>"$EP_BUILD/wineboot.log" 2>&1 || return 1
+        </dev/null >>"$EP_WINE_LOG" 2>&1 || return 1
     # The server writes the registry out as it ends.
     wineserver -k </dev/null >/dev/null 2>&1 || true
     wineserver -w </dev/null >/dev/null 2>&1 || true
@@ -218,6 +221,35 @@ ep_dpi_up() {
     export WINEPREFIX="$EP_DPI_PREFIX"
     ep_prefix_up
     ep_set_dpi "$1"
+}
+
+# A prefix and a display of a tool's own (a benchmark's, the demo's), so that it and a test run
+# meanwhile leave each other alone: the prefix build/$1/prefix and, when there is no DISPLAY,
+# an Xvfb of 1280 x 1024 recorded in build/$1/wine-session. ep_own_down stops both, and
+# nothing else.
+ep_own_up() {
+    EP_OWN="$EP_BUILD/$1"
+    EP_OWN_SESSION="$EP_OWN/wine-session"
+    EP_WINE_LOG="$EP_OWN/wineboot.log"
+    mkdir -p "$EP_OWN"
+    if [[ -z "${DISPLAY:-}" ]]; then
+        if ep_session_xvfb "$EP_OWN_SESSION"; then
+            export DISPLAY="$EP_XVFB_DISPLAY"
+        else
+            ep_start_xvfb "$EP_OWN_SESSION" "$EP_OWN/xvfb.log" -screen 0 1280x1024x24 ||
+                return 1
+        fi
+    fi
+    export WINEPREFIX="$EP_OWN/prefix"
+    ep_prefix_up
+}
+
+ep_own_down() {
+    WINEPREFIX="$EP_OWN/prefix" wineserver -k </dev/null >/dev/null 2>&1 || true
+    if ep_session_xvfb "$EP_OWN_SESSION"; then
+        ep_stop_xvfb
+    fi
+    rm -f "$EP_OWN_SESSION"
 }
 
 ep_stop_xvfb() {

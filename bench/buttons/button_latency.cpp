@@ -2,7 +2,7 @@
 // going down on a cell to the served window handling the last key event of the cell's action.
 // Prints figures, asserts nothing.
 //
-// Usage: button_latency <edgepad.exe> <work folder> [presses per action, default 50]
+// Usage: bench_buttons <edgepad.exe> <work folder> [presses per action, default 50]
 //
 // The served window is a browser frame on a thread of this program; its window procedure
 // stamps every key message with the performance counter as it handles it. The user button
@@ -116,21 +116,23 @@ RECT rectOf(HWND hwnd) {
     return r;
 }
 
-void moveCursor(int x, int y) {
-    waitFor(
-        [&] {
-            SetCursorPos(x, y);
-            POINT at{};
-            return GetCursorPos(&at) && at.x == x && at.y == y;
-        },
-        3000);
-}
-
 void mouse(DWORD flags) {
     INPUT input{};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = flags;
     SendInput(1, &input, sizeof input);
+}
+
+// As a hand moves it: SetCursorPos alone is no input, and the program listens to the mouse.
+void moveCursor(int x, int y) {
+    waitFor(
+        [&] {
+            SetCursorPos(x, y);
+            mouse(MOUSEEVENTF_MOVE);
+            POINT at{};
+            return GetCursorPos(&at) && at.x == x && at.y == y;
+        },
+        3000);
 }
 
 // Under Wine without a window manager a move off the screen holds the panel's thread for up
@@ -232,7 +234,7 @@ void report(const char* what, std::vector<double> times, int failures) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: button_latency <edgepad.exe> <work folder> [presses]\n");
+        std::fprintf(stderr, "usage: bench_buttons <edgepad.exe> <work folder> [presses]\n");
         return 2;
     }
     const std::wstring program = argv[1];

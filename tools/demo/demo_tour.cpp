@@ -3,8 +3,8 @@
 // window), one screenshot each. For every screenshot it prints the part of the screen worth
 // showing, as "crop <name> <x> <y> <width> <height> <scale percent>", for tools/demo.sh.
 //
-// Built with the Wine rig's driver (tests/e2e/e2e_driver.cpp and test_windows.cpp), whose
-// helpers it uses:  demo_driver tour <edgepad.exe> <work folder>
+// Built into the demo's driver with the Wine rig's driver (tests/e2e/e2e_driver.cpp and
+// test_windows.cpp), whose helpers it uses:  demo_driver tour <edgepad.exe> <work folder>
 #include "e2e.h"
 
 #include <algorithm>

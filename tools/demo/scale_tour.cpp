@@ -1,10 +1,10 @@
 // The README's picture of display scaling, one half of it: the real edgepad.exe under Wine,
 // its four-button panel docked at a file manager, one screenshot. It prints the part of the
 // screen worth showing, the panel and what stands around it (the same 96-DPI margins at every
-// DPI), as "crop <name> <x> <y> <width> <height>", for tools/demo-scale.sh.
+// DPI), as "crop <name> <x> <y> <width> <height>", for tools/demo.sh.
 //
-// Built with the Wine rig's driver (tests/e2e/e2e_driver.cpp and test_windows.cpp), whose
-// helpers it uses:  demo_scale_driver scale_tour <edgepad.exe> <work folder>
+// Built into the demo's driver with the Wine rig's driver (tests/e2e/e2e_driver.cpp and
+// test_windows.cpp), whose helpers it uses:  demo_driver scale_tour <edgepad.exe> <work folder>
 #include "e2e.h"
 
 #include <cstdio>

@@ -415,7 +415,12 @@ void Form::createWindow() {
     hwnd_ = os().CreateWindowExW(design_.exStyle, kFormClass, design_.caption.c_str(), style, x, y,
                                  width, height, owner, 0);
     s.creatingForm = nullptr;
-    if (!hwnd_) return;
+    // A form without its window would leave a resident process with nothing on the screen and
+    // nothing that runs: the program says so and ends, as it does when a region fails.
+    if (!hwnd_) {
+        MsgBox(L"It failed in making of a window.");
+        End();
+    }
     s.forms[hwnd_] = this;
     createControls();
     for (PictureBox* box : pictureBoxes_) box->create();

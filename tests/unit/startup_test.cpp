@@ -69,6 +69,18 @@ TEST_F(StartupTest, ASecondInstanceEndsAtOnceTouchingNothing) {
     EXPECT_EQ(readHostFile(settingsFile()), "[DATA]\r\nUSER_COMMAND_ON=\r\n");
 }
 
+// Without its window the program would stay resident with nothing on the screen and no
+// watcher: it says so and ends before it reads or writes anything.
+TEST_F(StartupTest, AWindowThatCannotBeMadeEndsTheProgramPlainly) {
+    desktop.failWindowCreation(true);
+    EXPECT_THROW(start(), sim::ProgramEnded);
+    ASSERT_EQ(desktop.messageBoxes.size(), 1u);
+    EXPECT_EQ(desktop.messageBoxes[0].text, L"It failed in making of a window.");
+    EXPECT_EQ(desktop.messageBoxes[0].caption, App::Title());
+    EXPECT_EQ(desktop.messageBoxes[0].type & 0xFF, MB_OK);
+    EXPECT_FALSE(std::filesystem::exists(settingsFile()));
+}
+
 TEST_F(StartupTest, TheUserButtonSwitchSetsThePanelHeight) {
     struct Case {
         std::string saved;

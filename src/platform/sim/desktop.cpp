@@ -1103,6 +1103,7 @@ void Desktop::setCursor(int x, int y) {
 Point Desktop::cursor() const { return s_->cursorPos; }
 
 void Desktop::failCursorReads(bool fail) { s_->failCursor = fail; }
+void Desktop::failWindowCreation(bool fail) { s_->failWindows = fail; }
 
 void Desktop::moveCursorAfterCalls(std::uint64_t calls, int x, int y) {
     s_->callsUntilCursorMove = calls;
@@ -1264,7 +1265,7 @@ Hwnd Desktop::CreateWindowExW(std::uint32_t exStyle, const wchar_t* className,
                               const wchar_t* windowName, std::uint32_t style, int x, int y,
                               int width, int height, Hwnd parent, std::intptr_t menuOrId) {
     s_->count("CreateWindowExW");
-    if (!className) return 0;
+    if (!className || s_->failWindows) return 0;
     std::string key = lower(narrow(className));
     auto w = std::make_unique<Window>();
     if (auto it = s_->classes.find(key); it != s_->classes.end()) {

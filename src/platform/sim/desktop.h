@@ -206,6 +206,8 @@ class Desktop : public Platform {
     void warpCursor(int x, int y);
     Point cursor() const;
     void failCursorReads(bool fail);
+    // CreateWindowExW fails, as when the desktop heap or the USER handles run out.
+    void failWindowCreation(bool fail);
     // The hand moves while the program works: the program's next `calls` - 1 platform calls
     // still see the cursor where it is, the one after them and all later ones see (x, y).
     void moveCursorAfterCalls(std::uint64_t calls, int x, int y);

@@ -197,6 +197,7 @@ struct Desktop::State {
     // input and messages
     Point cursorPos;
     bool failCursor = false;
+    bool failWindows = false; // CreateWindowExW fails (out of desktop heap or USER handles)
     // A move the hand makes while the program is busy: after this many more platform calls
     // the cursor stands at pendingCursor (none while the count is 0).
     std::uint64_t callsUntilCursorMove = 0;

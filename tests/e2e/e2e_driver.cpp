@@ -616,14 +616,25 @@ void release(Button button) {
 
 namespace {
 
-// A press or release that carries its own position. Under Wine the X server echoes a warp of
-// the pointer late now and then, and an echo of the move before the last can put the cursor
-// back there after GetCursorPos has already agreed with the last one: a press that took the
-// cursor's position then would land on the old spot.
+// A press or release that carries its own position, and its own move there. Under Wine a
+// low-level mouse hook (the program's input thread has one) holds every mouse input until it
+// answers, and Wine gives a button the cursor's position at the moment the hook lets it
+// through. The X server's echo of an earlier warp of the pointer reaches Wine late, from the
+// window it fell on, and passes the same hook: let through first, it puts the cursor back on
+// the earlier spot, and a bare button lands there. A move and a button sent as one input pass
+// the hook together, so the button lands where the move put the cursor; but Wine leaves the
+// move out when the cursor already stands on its spot. So the cursor first steps onto the
+// pixel beside the target in the same row, and the input moves it back as the button goes.
 void sendMouseAt(DWORD flags, int x, int y) {
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
     const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
     const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    const int beside = x > left ? x - 1 : x + 1;
+    waitFor([&] {
+        SetCursorPos(beside, y);
+        POINT at{};
+        return GetCursorPos(&at) && at.x == beside && at.y == y;
+    });
     INPUT input{};
     input.type = INPUT_MOUSE;
     // The smallest normalised coordinate that maps back to this very pixel.

@@ -13,7 +13,8 @@ EP_WINE_LOG="$EP_BUILD/wineboot.log"
 
 export WINEPREFIX="$EP_BUILD/wineprefix"
 export WINEARCH=win64
-export WINEDEBUG=-all
+# Wine says nothing of its own unless EP_WINEDEBUG asks (e.g. EP_WINEDEBUG=+debugstr).
+export WINEDEBUG="${EP_WINEDEBUG:--all}"
 # No Mono or Gecko install prompt on a fresh prefix; nothing here needs them.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 # Wine takes its code page from the locale: without ja_JP the captions fall back to English.

@@ -766,8 +766,7 @@ E2E_SCENARIO(hostile_served_windows) {
             Sleep(300);
             browser.close();
             windows.clearReceived();
-            press(Button::Left);
-            release(Button::Left);
+            click(cell.x, cell.y);
             check(!waitFor([&] { return keyCount(windows.received()) > 0; }, 1500),
                   "no window receives the back chord (%d)", keyCount(windows.received()));
             // The cursor leaves: the panel parks, and docks again at a live window.

@@ -16,22 +16,6 @@ namespace {
 // The file start-up chose; empty before it has, which stands for the file beside the exe.
 std::wstring chosenFile;
 
-// An open file, closed when it goes.
-class FileHandle {
-  public:
-    explicit FileHandle(Handle handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (valid()) os().CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != 0; }
-    Handle get() const { return handle_; }
-
-  private:
-    Handle handle_;
-};
-
 bool fileExists(const std::wstring& path) {
     const std::uint32_t attributes = os().GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -41,21 +25,21 @@ bool fileExists(const std::wstring& path) {
 // where it is missing. An existing file is opened and closed again, unchanged; an empty one
 // is written by the profile functions as a new one would be.
 bool opensForWriting(const std::wstring& path) {
-    return FileHandle(os().CreateFileW(path.c_str(), GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS))
-        .valid();
+    const OwnedKernelHandle file(os().CreateFileW(path.c_str(), GENERIC_WRITE,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS));
+    return static_cast<bool>(file);
 }
 
 // A byte-for-byte copy into a new file; a copy cut short is removed again, so that no half
 // file ever passes for the user's settings.
 bool copyFile(const std::wstring& from, const std::wstring& to) {
-    const FileHandle source(os().CreateFileW(from.c_str(), GENERIC_READ,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
-    if (!source.valid()) return false;
+    const OwnedKernelHandle source(os().CreateFileW(
+        from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
+    if (!source) return false;
     bool copied = false;
     {
-        const FileHandle target(os().CreateFileW(to.c_str(), GENERIC_WRITE, 0, CREATE_NEW));
-        if (!target.valid()) return false;
+        const OwnedKernelHandle target(os().CreateFileW(to.c_str(), GENERIC_WRITE, 0, CREATE_NEW));
+        if (!target) return false;
         std::array<char, 4096> chunk;
         for (;;) {
             std::uint32_t read = 0, written = 0;

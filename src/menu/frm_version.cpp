@@ -109,34 +109,6 @@ Rect fittingText(Hwnd label, const OwnedGdiObject& font, const wchar_t* text, Re
 
 } // namespace
 
-OwnedGdiObject& OwnedGdiObject::operator=(OwnedGdiObject&& other) noexcept {
-    if (this != &other) {
-        reset();
-        object_ = other.object_;
-        other.object_ = 0;
-    }
-    return *this;
-}
-
-void OwnedGdiObject::reset() {
-    if (object_) os().DeleteObject(object_);
-    object_ = 0;
-}
-
-OwnedIcon& OwnedIcon::operator=(OwnedIcon&& other) noexcept {
-    if (this != &other) {
-        reset();
-        icon_ = other.icon_;
-        other.icon_ = 0;
-    }
-    return *this;
-}
-
-void OwnedIcon::reset() {
-    if (icon_) os().DestroyIcon(icon_);
-    icon_ = 0;
-}
-
 frm_Version::frm_Version()
     : Form("frm_Version", versionDesign()), whiteBrush_(os().CreateSolidBrush(RGB(255, 255, 255))),
       lineBrush_(os().CreateSolidBrush(os().GetSysColor(COLOR_WINDOWTEXT))) {}

@@ -7,42 +7,6 @@
 
 namespace ep {
 
-// A font or brush with one owner, deleted with it.
-class OwnedGdiObject {
-  public:
-    OwnedGdiObject() = default;
-    explicit OwnedGdiObject(Hgdiobj object) : object_(object) {}
-    OwnedGdiObject(OwnedGdiObject&& other) noexcept : object_(other.object_) { other.object_ = 0; }
-    OwnedGdiObject& operator=(OwnedGdiObject&& other) noexcept;
-    OwnedGdiObject(const OwnedGdiObject&) = delete;
-    OwnedGdiObject& operator=(const OwnedGdiObject&) = delete;
-    ~OwnedGdiObject() { reset(); }
-
-    Hgdiobj get() const { return object_; }
-    void reset();
-
-  private:
-    Hgdiobj object_ = 0;
-};
-
-// An icon loaded for its owner's keeping, destroyed with it.
-class OwnedIcon {
-  public:
-    OwnedIcon() = default;
-    explicit OwnedIcon(Hicon icon) : icon_(icon) {}
-    OwnedIcon(OwnedIcon&& other) noexcept : icon_(other.icon_) { other.icon_ = 0; }
-    OwnedIcon& operator=(OwnedIcon&& other) noexcept;
-    OwnedIcon(const OwnedIcon&) = delete;
-    OwnedIcon& operator=(const OwnedIcon&) = delete;
-    ~OwnedIcon() { reset(); }
-
-    Hicon get() const { return icon_; }
-    void reset();
-
-  private:
-    Hicon icon_ = 0;
-};
-
 class frm_Version : public Form {
   public:
     frm_Version();

@@ -1,5 +1,14 @@
 // The panel form: the program's start-up form and its only window on screen. It carries the
 // watcher's timers and fields, the user button and the probe methods.
+//
+// Where Form1's members are defined:
+//   panel/form1.cpp       the constructor (controls, timers) and Form_QueryUnload
+//   frame/startup.cpp     Form_Load: settings, the user button, the first shape and the watcher
+//   watcher/watcher.cpp   the watcher: Timer1_Timer, decideNow, the input thread's news, the
+//                         holds around presses and the display change
+//   panel/actions.cpp     the presses: Form_MouseDown, Picture1_/Picture2_MouseDown, Form_DblClick
+//   probe/probe.cpp       the probe methods getPointWindow* and m_getPointWindowInfo
+//   panel/parking.cpp     park(), which moves the panel beyond the desktop's right edge
 #pragma once
 
 #include "frame/toolkit.h"
@@ -11,9 +20,6 @@
 #include <string>
 
 namespace ep {
-
-constexpr int vbTrue = -1;
-constexpr int vbFalse = 0;
 
 // Markers of what a tick shows: nothing, or the panel or exit bar.
 inline const std::wstring kMarkNothing = L"\u25CB";

@@ -1,5 +1,7 @@
 #include "panel/integrity.h"
 
+#include "frame/owned.h"
+
 #include <cstddef>
 #include <cstring>
 #include <optional>
@@ -8,26 +10,11 @@ namespace ep {
 
 namespace {
 
-// One owner for a process or token handle.
-class KernelHandle {
-  public:
-    explicit KernelHandle(Handle handle) : handle_(handle) {}
-    ~KernelHandle() {
-        if (handle_) os().CloseHandle(handle_);
-    }
-    KernelHandle(const KernelHandle&) = delete;
-    KernelHandle& operator=(const KernelHandle&) = delete;
-    Handle get() const { return handle_; }
-
-  private:
-    Handle handle_;
-};
-
 // The level is the last sub-authority of the SID in the token's mandatory label.
 std::optional<std::uint32_t> integrityLevel(Handle process) {
     Handle raw = 0;
     if (!os().OpenProcessToken(process, TOKEN_QUERY, &raw)) return std::nullopt;
-    const KernelHandle token(raw);
+    const OwnedKernelHandle token(raw);
     alignas(TokenMandatoryLabel)
         std::byte buffer[sizeof(TokenMandatoryLabel) + SECURITY_MAX_SID_SIZE] = {};
     std::uint32_t length = 0;
@@ -52,7 +39,7 @@ bool runsAtHigherIntegrity(Hwnd window) {
     const std::optional<std::uint32_t> own = integrityLevel(os().GetCurrentProcess());
     if (!own) return false;
     // The limited right is all a lower process may get on a higher one.
-    const KernelHandle process(
+    const OwnedKernelHandle process(
         os().OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, false, processId));
     if (!process.get()) return false;
     const std::optional<std::uint32_t> theirs = integrityLevel(process.get());

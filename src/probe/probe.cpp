@@ -4,6 +4,7 @@
 // windows. The tick makes one look per tick, so all its answers describe one point.
 #include "probe/point_look.h"
 
+#include "frame/app.h"
 #include "frame/text.h"
 #include "frame/units.h"
 #include "panel/form1.h"

@@ -2,7 +2,6 @@
 
 #include "frame/units.h"
 #include "shaping/frm_rgn_picture.h"
-#include "shaping/owned_region.h"
 
 #include <algorithm>
 #include <iterator>

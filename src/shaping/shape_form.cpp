@@ -3,9 +3,8 @@
 namespace ep::mod_RGN_UserFunction {
 
 void shapeForm(int index, Form& form, int paint) {
-    constexpr int True = -1;
     const int flags =
-        paint == True ? SHAPE_SIZE + SHAPE_REGION + SHAPE_PAINT : SHAPE_SIZE + SHAPE_REGION;
+        paint == vbTrue ? SHAPE_SIZE + SHAPE_REGION + SHAPE_PAINT : SHAPE_SIZE + SHAPE_REGION;
     mod_RGN_Proc::shapeWindow(index, form, flags, 0, 0, 0);
 }
 

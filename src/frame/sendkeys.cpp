@@ -157,7 +157,7 @@ class Parser {
     void add(std::uint16_t vk, std::uint16_t scan, std::uint32_t flags) {
         if (!(flags & KEYEVENTF_UNICODE) && isExtendedKey(std::uint8_t(vk)))
             flags |= KEYEVENTF_EXTENDEDKEY;
-        result_.strokes.push_back(KeyStroke{vk, scan, flags});
+        result_.strokes.push_back(KeyboardInput{vk, scan, flags});
     }
     void press(std::uint8_t vk) {
         add(vk, 0, 0);
@@ -385,11 +385,11 @@ bool SendKeys(std::wstring_view keys, bool wait) {
 
     std::vector<KeyboardInput> inputs;
     inputs.reserve(parsed.strokes.size());
-    for (const KeyStroke& stroke : parsed.strokes) {
-        if (stroke.flags & KEYEVENTF_UNICODE)
-            inputs.push_back(KeyboardInput{stroke.vk, stroke.scan, stroke.flags});
+    for (const KeyboardInput& stroke : parsed.strokes) {
+        if (stroke.dwFlags & KEYEVENTF_UNICODE)
+            inputs.push_back(stroke);
         else
-            inputs.push_back(keyInput(std::uint8_t(stroke.vk), stroke.flags, layout));
+            inputs.push_back(keyInput(std::uint8_t(stroke.wVk), stroke.dwFlags, layout));
     }
     platform.SendInput(std::uint32_t(inputs.size()), inputs.data());
     if (wait) waitForKeysProcessed(platform, foreground, inputs.size());

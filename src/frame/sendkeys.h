@@ -19,15 +19,6 @@
 
 namespace ep {
 
-// One keyboard input record, as SendInput takes it: a virtual key (0 for a Unicode unit),
-// the UTF-16 unit of a Unicode record or 0, and KEYEVENTF_* flags.
-struct KeyStroke {
-    std::uint16_t vk = 0;
-    std::uint16_t scan = 0;
-    std::uint32_t flags = 0;
-    bool operator==(const KeyStroke&) const = default;
-};
-
 // The keyboard layout as VkKeyScanExW reports it: low byte the virtual key, high byte the
 // modifiers it needs (1 Shift, 2 Ctrl, 4 Alt), -1 when no key produces the character.
 using KeyboardLayout = std::function<std::int16_t(wchar_t)>;
@@ -48,7 +39,9 @@ struct KeyStringRejection {
 };
 
 struct ParsedKeyString {
-    std::vector<KeyStroke> strokes;              // empty when rejected
+    // SendInput's records, scan codes 0 (a Unicode record carries its UTF-16 unit there);
+    // empty when rejected.
+    std::vector<KeyboardInput> strokes;
     std::optional<KeyStringRejection> rejection; // set when rejected
     explicit operator bool() const { return !rejection; }
 };

@@ -138,6 +138,7 @@ struct KeyboardInput {
     std::uint16_t wVk = 0;
     std::uint16_t wScan = 0;
     std::uint32_t dwFlags = 0;
+    bool operator==(const KeyboardInput&) const = default;
 };
 
 // TOKEN_MANDATORY_LABEL: what GetTokenInformation(TokenIntegrityLevel) writes at the start of

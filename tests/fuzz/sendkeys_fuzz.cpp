@@ -82,15 +82,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Every key that goes down comes up again, and nothing is left held.
     int down[256] = {};
-    for (const ep::KeyStroke& stroke : parsed.strokes) {
-        const bool up = stroke.flags & ep::KEYEVENTF_KEYUP;
-        if (stroke.flags & ep::KEYEVENTF_UNICODE) {
-            check(stroke.vk == 0);
+    for (const ep::KeyboardInput& stroke : parsed.strokes) {
+        const bool up = stroke.dwFlags & ep::KEYEVENTF_KEYUP;
+        if (stroke.dwFlags & ep::KEYEVENTF_UNICODE) {
+            check(stroke.wVk == 0);
             continue;
         }
-        check(stroke.vk != 0 && stroke.vk < 256 && stroke.scan == 0);
-        down[stroke.vk] += up ? -1 : 1;
-        check(down[stroke.vk] >= 0);
+        check(stroke.wVk != 0 && stroke.wVk < 256 && stroke.wScan == 0);
+        down[stroke.wVk] += up ? -1 : 1;
+        check(down[stroke.wVk] >= 0);
     }
     for (int count : down) check(count == 0);
     return 0;

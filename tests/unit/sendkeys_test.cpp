@@ -38,21 +38,21 @@ std::int16_t usLayout(wchar_t ch) {
 
 // Strokes as text: "v" down, "^" up, then the key; "*" marks an extended key, U+ a Unicode
 // unit. Shift+5 on a US keyboard reads "vShift v5 ^5 ^Shift".
-std::string describe(const std::vector<KeyStroke>& strokes) {
+std::string describe(const std::vector<KeyboardInput>& strokes) {
     std::string out;
-    for (const KeyStroke& s : strokes) {
+    for (const KeyboardInput& s : strokes) {
         if (!out.empty()) out += ' ';
-        out += (s.flags & KEYEVENTF_KEYUP) ? '^' : 'v';
+        out += (s.dwFlags & KEYEVENTF_KEYUP) ? '^' : 'v';
         char name[16];
-        if (s.flags & KEYEVENTF_UNICODE) {
-            std::snprintf(name, sizeof name, "U+%04X", unsigned(s.scan));
-        } else if ((s.vk >= '0' && s.vk <= '9') || (s.vk >= 'A' && s.vk <= 'Z')) {
-            std::snprintf(name, sizeof name, "%c", char(s.vk));
-        } else if (s.vk >= VK_F1 && s.vk <= VK_F16) {
-            std::snprintf(name, sizeof name, "F%d", s.vk - VK_F1 + 1);
+        if (s.dwFlags & KEYEVENTF_UNICODE) {
+            std::snprintf(name, sizeof name, "U+%04X", unsigned(s.wScan));
+        } else if ((s.wVk >= '0' && s.wVk <= '9') || (s.wVk >= 'A' && s.wVk <= 'Z')) {
+            std::snprintf(name, sizeof name, "%c", char(s.wVk));
+        } else if (s.wVk >= VK_F1 && s.wVk <= VK_F16) {
+            std::snprintf(name, sizeof name, "F%d", s.wVk - VK_F1 + 1);
         } else {
             const char* known = nullptr;
-            switch (s.vk) {
+            switch (s.wVk) {
             case VK_SHIFT:
                 known = "Shift";
                 break;
@@ -77,10 +77,10 @@ std::string describe(const std::vector<KeyStroke>& strokes) {
             if (known)
                 std::snprintf(name, sizeof name, "%s", known);
             else
-                std::snprintf(name, sizeof name, "x%02X", unsigned(s.vk));
+                std::snprintf(name, sizeof name, "x%02X", unsigned(s.wVk));
         }
         out += name;
-        if (s.flags & KEYEVENTF_EXTENDEDKEY) out += '*';
+        if (s.dwFlags & KEYEVENTF_EXTENDEDKEY) out += '*';
     }
     return out;
 }
@@ -197,7 +197,7 @@ TEST(SendKeysParse, NamedKeysAreCaseInsensitiveWithTheirKeysAndExtendedBit) {
         const ParsedKeyString parsed = parseKeyString(text, usLayout);
         ASSERT_TRUE(parsed) << "name: " << text;
         const std::uint32_t ext = c.extended ? KEYEVENTF_EXTENDEDKEY : 0;
-        const std::vector<KeyStroke> expected{{c.vk, 0, ext}, {c.vk, 0, ext | KEYEVENTF_KEYUP}};
+        const std::vector<KeyboardInput> expected{{c.vk, 0, ext}, {c.vk, 0, ext | KEYEVENTF_KEYUP}};
         EXPECT_EQ(parsed.strokes, expected) << "name: " << text;
     }
 }
@@ -208,7 +208,7 @@ TEST(SendKeysParse, RepeatsUpToTheCap) {
     ASSERT_EQ(left.strokes.size(), 84u);
     for (std::size_t i = 0; i < left.strokes.size(); ++i) {
         const std::uint32_t up = i % 2 ? KEYEVENTF_KEYUP : 0;
-        EXPECT_EQ(left.strokes[i], (KeyStroke{VK_LEFT, 0, KEYEVENTF_EXTENDEDKEY | up}));
+        EXPECT_EQ(left.strokes[i], (KeyboardInput{VK_LEFT, 0, KEYEVENTF_EXTENDEDKEY | up}));
     }
     const std::wstring atCap = L"{a " + std::to_wstring(kMaxRepeat) + L"}";
     const std::wstring overCap = L"{a " + std::to_wstring(kMaxRepeat + 1) + L"}";
@@ -319,12 +319,12 @@ TEST(SendKeysOnDesktop, AcceptedStringArrivesAsParsedAndTheWaitIsBounded) {
     const std::vector<sim::KeyEvent> received = desktop.keysReceivedBy(target);
     ASSERT_EQ(received.size(), parsed.strokes.size());
     for (std::size_t i = 0; i < received.size(); ++i) {
-        const KeyStroke& stroke = parsed.strokes[i];
+        const KeyboardInput& stroke = parsed.strokes[i];
         EXPECT_TRUE(received[i].viaSendInput) << i;
-        EXPECT_EQ(received[i].vk, stroke.vk) << i;
-        EXPECT_EQ(received[i].up, (stroke.flags & KEYEVENTF_KEYUP) != 0) << i;
-        EXPECT_EQ(received[i].flags, stroke.flags) << i;
-        EXPECT_EQ(std::uint16_t(received[i].unicode), stroke.scan) << i;
+        EXPECT_EQ(received[i].vk, stroke.wVk) << i;
+        EXPECT_EQ(received[i].up, (stroke.dwFlags & KEYEVENTF_KEYUP) != 0) << i;
+        EXPECT_EQ(received[i].flags, stroke.dwFlags) << i;
+        EXPECT_EQ(std::uint16_t(received[i].unicode), stroke.wScan) << i;
     }
     EXPECT_FALSE(desktop.keyIsDown(VK_SHIFT));
     EXPECT_EQ(desktop.callCounts()["SendInput"], 1u);

@@ -234,30 +234,36 @@ template <class Action> void handlePress(Form1& panel, int button, Action action
     }
 }
 
+// A cell's action on the served window.
+using CellAction = void (*)(Form1& panel, Hwnd target);
+
+constexpr CellAction kPanelCells[] = {
+    [](Form1& panel, Hwnd target) { closeTarget(panel, target); },
+    [](Form1&, Hwnd target) { sendChord(target, VK_MENU, VK_LEFT); },
+    [](Form1&, Hwnd target) { sendChord(target, VK_MENU, VK_RIGHT); },
+    [](Form1& panel, Hwnd target) { typeKeys(panel, target, panel.userCommand); },
+};
+constexpr CellAction kStartupStripCells[] = {
+    [](Form1& panel, Hwnd target) { closeTarget(panel, target); },
+    [](Form1& panel, Hwnd target) { typeKeys(panel, target, kMinimiseKeys); },
+};
+
+// A press on a column of cells: the cell under y, if any, acts on the served window.
+template <std::size_t N>
+void pressCell(Form1& panel, int button, float y, const CellAction (&cells)[N]) {
+    oneAtATime(panel, [&panel, &cells, button, y] {
+        handlePress(panel, button, [&](Hwnd target) {
+            const int cell = cellIndex(panel, y);
+            if (cell >= 0 && static_cast<std::size_t>(cell) < N) cells[cell](panel, target);
+        });
+    });
+}
+
 } // namespace
 
 void Form1::Form_MouseDown(int button, int shift, float x, float y) {
     (void)shift, (void)x;
-    oneAtATime(*this, [this, button, y] {
-        handlePress(*this, button, [&](Hwnd target) {
-            switch (cellIndex(*this, y)) {
-            case 0:
-                closeTarget(*this, target);
-                break;
-            case 1:
-                sendChord(target, VK_MENU, VK_LEFT);
-                break;
-            case 2:
-                sendChord(target, VK_MENU, VK_RIGHT);
-                break;
-            case 3:
-                typeKeys(*this, target, userCommand);
-                break;
-            default:
-                break;
-            }
-        });
-    });
+    pressCell(*this, button, y, kPanelCells);
 }
 
 void Form1::Picture1_MouseDown(int button, int shift, float x, float y) {
@@ -269,20 +275,7 @@ void Form1::Picture1_MouseDown(int button, int shift, float x, float y) {
 
 void Form1::Picture2_MouseDown(int button, int shift, float x, float y) {
     (void)shift, (void)x;
-    oneAtATime(*this, [this, button, y] {
-        handlePress(*this, button, [&](Hwnd target) {
-            switch (cellIndex(*this, y)) {
-            case 0:
-                closeTarget(*this, target);
-                break;
-            case 1:
-                typeKeys(*this, target, kMinimiseKeys);
-                break;
-            default:
-                break;
-            }
-        });
-    });
+    pressCell(*this, button, y, kStartupStripCells);
 }
 
 // The second press of a double-click has acted as a press already; on the exit bar, where a

@@ -5,6 +5,8 @@
 // answers late, and under Wine a late hook stalls every program's mouse.
 #include "watcher/input_thread.h"
 
+#include "frame/owned.h"
+
 #include <atomic>
 
 namespace ep {
@@ -102,10 +104,9 @@ bool startInputThread(Hwnd watcher) {
     wc.lpfnWndProc = inputWindowProc;
     wc.lpszClassName = kInputWindowClass;
     os().RegisterClassExW(wc);
-    const Handle thread = os().CreateThread(inputThreadMain, nullptr, nullptr);
-    if (!thread) return false;
-    os().CloseHandle(thread);
-    return true;
+    // The thread runs on without its handle, which nobody waits on.
+    const OwnedKernelHandle thread(os().CreateThread(inputThreadMain, nullptr, nullptr));
+    return static_cast<bool>(thread);
 }
 
 void inputNewsTaken() { newsWaiting.store(false); }

@@ -239,15 +239,11 @@ class Win32Platform final : public Platform {
     int GetWindowTextA(Hwnd hwnd, char* buffer, int maxCount) override {
         return ::GetWindowTextA(toHwnd(hwnd), buffer, maxCount);
     }
-    bool SetWindowTextW(Hwnd hwnd, const wchar_t* text) override {
-        return ::SetWindowTextW(toHwnd(hwnd), text);
-    }
     std::int32_t GetWindowLongA(Hwnd hwnd, int index) override {
         return ::GetWindowLongA(toHwnd(hwnd), index);
     }
     bool IsWindow(Hwnd hwnd) override { return ::IsWindow(toHwnd(hwnd)); }
     bool IsWindowVisible(Hwnd hwnd) override { return ::IsWindowVisible(toHwnd(hwnd)); }
-    bool IsIconic(Hwnd hwnd) override { return ::IsIconic(toHwnd(hwnd)); }
     bool EnableWindow(Hwnd hwnd, bool enable) override {
         return ::EnableWindow(toHwnd(hwnd), enable);
     }
@@ -277,7 +273,6 @@ class Win32Platform final : public Platform {
         const RECT native = toRect(*rect);
         return ::InvalidateRect(toHwnd(hwnd), &native, erase);
     }
-    bool UpdateWindow(Hwnd hwnd) override { return ::UpdateWindow(toHwnd(hwnd)); }
     Hdc BeginPaint(Hwnd hwnd, PaintStruct* paint) override {
         PAINTSTRUCT native{};
         const HDC hdc = ::BeginPaint(toHwnd(hwnd), &native);
@@ -350,7 +345,6 @@ class Win32Platform final : public Platform {
                                  cy, flags));
     }
     bool DestroyIcon(Hicon icon) override { return ::DestroyIcon(as<HICON>(icon)); }
-    Hbrush GetSysColorBrush(int index) override { return from(::GetSysColorBrush(index)); }
     ColorRef GetSysColor(int index) override { return ::GetSysColor(index); }
 
     // ---- display scale
@@ -441,9 +435,6 @@ class Win32Platform final : public Platform {
                      const wchar_t* text) override {
         return ::AppendMenuW(as<HMENU>(menu), flags, id, text);
     }
-    std::uint32_t CheckMenuItem(Hmenu menu, std::uint32_t id, std::uint32_t check) override {
-        return ::CheckMenuItem(as<HMENU>(menu), id, check);
-    }
     int TrackPopupMenu(Hmenu menu, std::uint32_t flags, int x, int y, Hwnd owner) override {
         return ::TrackPopupMenu(as<HMENU>(menu), flags, x, y, 0, toHwnd(owner), nullptr);
     }
@@ -518,12 +509,6 @@ class Win32Platform final : public Platform {
     int OffsetRgn(Hrgn region, int x, int y) override {
         return ::OffsetRgn(as<HRGN>(region), x, y);
     }
-    bool PtInRegion(Hrgn region, int x, int y) override {
-        return ::PtInRegion(as<HRGN>(region), x, y);
-    }
-    std::uint32_t GetRegionData(Hrgn region, std::uint32_t count, void* data) override {
-        return ::GetRegionData(as<HRGN>(region), count, static_cast<RGNDATA*>(data));
-    }
     bool DeleteObject(Hgdiobj object) override { return ::DeleteObject(as<HGDIOBJ>(object)); }
     int SelectClipRgn(Hdc hdc, Hrgn region) override {
         return ::SelectClipRgn(as<HDC>(hdc), as<HRGN>(region));
@@ -590,9 +575,6 @@ class Win32Platform final : public Platform {
     Handle LoadImageW(const wchar_t* name, std::uint32_t type, int cx, int cy,
                       std::uint32_t flags) override {
         return from(::LoadImageW(nullptr, name, type, cx, cy, flags));
-    }
-    bool DrawIconEx(Hdc hdc, int x, int y, Hicon icon, int cx, int cy) override {
-        return ::DrawIconEx(as<HDC>(hdc), x, y, as<HICON>(icon), cx, cy, 0, nullptr, DI_NORMAL);
     }
 
     // ---- kernel32
@@ -703,9 +685,6 @@ class Win32Platform final : public Platform {
     std::uint32_t GetLastError() override { return ::GetLastError(); }
     Handle OpenProcess(std::uint32_t access, bool inherit, std::uint32_t processId) override {
         return from(::OpenProcess(access, inherit, processId));
-    }
-    std::uint32_t WaitForInputIdle(Handle process, std::uint32_t ms) override {
-        return ::WaitForInputIdle(as<HANDLE>(process), ms);
     }
     bool CloseHandle(Handle handle) override { return ::CloseHandle(as<HANDLE>(handle)); }
     int WideCharToMultiByte(std::uint32_t codePage, const wchar_t* wide, int wideCount,

@@ -450,9 +450,7 @@ constexpr std::uint32_t FILE_SHARE_READ = 0x00000001;
 constexpr std::uint32_t OPEN_EXISTING = 3;
 constexpr Handle INVALID_HANDLE_VALUE = -1;
 constexpr std::uint32_t CP_ACP = 0;
-constexpr std::uint32_t SYNCHRONIZE = 0x00100000;
 constexpr std::uint32_t PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
-constexpr std::uint32_t WAIT_TIMEOUT = 258;
 
 // Writing files, and the user's own folders (the settings file's second home).
 constexpr std::uint32_t GENERIC_WRITE = 0x40000000;
@@ -521,11 +519,9 @@ class Platform {
     virtual Hwnd GetParent(Hwnd hwnd) = 0;
     virtual int GetClassNameA(Hwnd hwnd, char* buffer, int maxCount) = 0;
     virtual int GetWindowTextA(Hwnd hwnd, char* buffer, int maxCount) = 0;
-    virtual bool SetWindowTextW(Hwnd hwnd, const wchar_t* text) = 0;
     virtual std::int32_t GetWindowLongA(Hwnd hwnd, int index) = 0;
     virtual bool IsWindow(Hwnd hwnd) = 0;
     virtual bool IsWindowVisible(Hwnd hwnd) = 0;
-    virtual bool IsIconic(Hwnd hwnd) = 0;
     virtual bool EnableWindow(Hwnd hwnd, bool enable) = 0;
     virtual Hwnd SetFocus(Hwnd hwnd) = 0;
     virtual Hwnd GetForegroundWindow() = 0;
@@ -535,7 +531,6 @@ class Platform {
     virtual int SetWindowRgn(Hwnd hwnd, Hrgn region, bool redraw) = 0;
     virtual int GetWindowRgn(Hwnd hwnd, Hrgn region) = 0;
     virtual bool InvalidateRect(Hwnd hwnd, const Rect* rect, bool erase) = 0;
-    virtual bool UpdateWindow(Hwnd hwnd) = 0;
     virtual Hdc BeginPaint(Hwnd hwnd, PaintStruct* paint) = 0;
     virtual bool EndPaint(Hwnd hwnd, const PaintStruct* paint) = 0;
     virtual Hdc GetDC(Hwnd hwnd) = 0;
@@ -561,7 +556,6 @@ class Platform {
     virtual Handle LoadImageW(int resourceId, std::uint32_t type, int cx, int cy,
                               std::uint32_t flags) = 0;
     virtual bool DestroyIcon(Hicon icon) = 0;
-    virtual Hbrush GetSysColorBrush(int index) = 0;
     virtual ColorRef GetSysColor(int index) = 0;
 
     // ---- display scale. The calls newer than Windows Vista are found at run time, so that
@@ -601,7 +595,6 @@ class Platform {
     virtual Hmenu CreatePopupMenu() = 0;
     virtual bool AppendMenuW(Hmenu menu, std::uint32_t flags, std::uintptr_t id,
                              const wchar_t* text) = 0;
-    virtual std::uint32_t CheckMenuItem(Hmenu menu, std::uint32_t id, std::uint32_t check) = 0;
     virtual int TrackPopupMenu(Hmenu menu, std::uint32_t flags, int x, int y, Hwnd owner) = 0;
     virtual bool DestroyMenu(Hmenu menu) = 0;
 
@@ -631,8 +624,6 @@ class Platform {
     virtual Hrgn CreateRectRgn(int left, int top, int right, int bottom) = 0;
     virtual int CombineRgn(Hrgn dest, Hrgn src1, Hrgn src2, int mode) = 0;
     virtual int OffsetRgn(Hrgn region, int x, int y) = 0;
-    virtual bool PtInRegion(Hrgn region, int x, int y) = 0;
-    virtual std::uint32_t GetRegionData(Hrgn region, std::uint32_t count, void* data) = 0;
     virtual bool DeleteObject(Hgdiobj object) = 0;
     virtual int SelectClipRgn(Hdc hdc, Hrgn region) = 0;
     virtual Hdc CreateCompatibleDC(Hdc hdc) = 0;
@@ -657,7 +648,6 @@ class Platform {
     // LoadImageW with no module: a picture or icon from a file.
     virtual Handle LoadImageW(const wchar_t* name, std::uint32_t type, int cx, int cy,
                               std::uint32_t flags) = 0;
-    virtual bool DrawIconEx(Hdc hdc, int x, int y, Hicon icon, int cx, int cy) = 0;
 
     // ---- kernel32
     virtual std::uint32_t GetPrivateProfileStringA(const char* appName, const char* keyName,
@@ -715,7 +705,6 @@ class Platform {
     virtual Handle CreateMutexW(bool initialOwner, const wchar_t* name) = 0;
     virtual std::uint32_t GetLastError() = 0;
     virtual Handle OpenProcess(std::uint32_t access, bool inherit, std::uint32_t processId) = 0;
-    virtual std::uint32_t WaitForInputIdle(Handle process, std::uint32_t ms) = 0;
     virtual bool CloseHandle(Handle handle) = 0;
     virtual int WideCharToMultiByte(std::uint32_t codePage, const wchar_t* wide, int wideCount,
                                     char* narrow, int narrowSize) = 0;

@@ -755,10 +755,4 @@ Handle Desktop::LoadImageW(const wchar_t* name, std::uint32_t type, int cx, int 
     return s_->addGdi(std::move(bitmap));
 }
 
-bool Desktop::DrawIconEx(Hdc hdc, int, int, Hicon icon, int, int) {
-    s_->count("DrawIconEx");
-    if (!s_->gdiObject(hdc, GdiKind::Dc)) return false;
-    return s_->iconObjects.count(icon) != 0;
-}
-
 } // namespace ep::sim

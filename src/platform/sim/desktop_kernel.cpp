@@ -857,11 +857,6 @@ std::uint32_t* Desktop::GetSidSubAuthority(void* sid, std::uint32_t subAuthority
     return reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(sid) + 8 + 4 * subAuthority);
 }
 
-std::uint32_t Desktop::WaitForInputIdle(Handle process, std::uint32_t) {
-    s_->count("WaitForInputIdle");
-    return s_->kernel.count(process) ? 0 : 0xFFFFFFFF;
-}
-
 bool Desktop::CloseHandle(Handle handle) {
     s_->count("CloseHandle");
     if (s_->kernel.erase(handle)) return true;

@@ -40,6 +40,7 @@ inline void gdiObject(Hgdiobj object) { os().DeleteObject(object); }
 inline void dc(Hdc dc) { os().DeleteDC(dc); }
 inline void icon(Hicon icon) { os().DestroyIcon(icon); }
 inline void menu(Hmenu menu) { os().DestroyMenu(menu); }
+inline void hook(Hhook hook) { os().UnhookWindowsHookEx(hook); }
 inline void kernelObject(Handle handle) { os().CloseHandle(handle); }
 } // namespace freeing
 
@@ -50,6 +51,7 @@ using OwnedRegion = OwnedGdiObject;
 using OwnedDC = Owned<Hdc, freeing::dc>;
 using OwnedIcon = Owned<Hicon, freeing::icon>;
 using OwnedMenu = Owned<Hmenu, freeing::menu>;
+using OwnedHook = Owned<Hhook, freeing::hook>;
 // Files, processes, tokens and threads.
 using OwnedKernelHandle = Owned<Handle, freeing::kernelObject>;
 

@@ -546,6 +546,7 @@ class Platform {
     virtual Hhook SetWindowsHookExW(int idHook, HookProc proc, std::uint32_t threadId) = 0;
     virtual std::intptr_t CallNextHookEx(Hhook hook, int code, std::uintptr_t wParam,
                                          std::intptr_t lParam) = 0;
+    virtual bool UnhookWindowsHookEx(Hhook hook) = 0;
     virtual bool KillTimer(Hwnd hwnd, std::uintptr_t id) = 0;
     virtual int MessageBoxW(Hwnd owner, const wchar_t* text, const wchar_t* caption,
                             std::uint32_t type) = 0;

@@ -8,6 +8,7 @@
 #include "frame/owned.h"
 
 #include <atomic>
+#include <utility>
 
 namespace ep {
 
@@ -83,11 +84,13 @@ std::uint32_t inputThreadMain(void*) {
     }
     inputWindow.store(window);
     os().PostMessageW(watcherWindow.load(), WM_INPUT_READY, static_cast<std::uintptr_t>(source), 0);
-    // The hook and the raw input come through here. When the thread ends, its window goes and
-    // the system takes its hook off.
+    // The hook and the raw input come through here until the program asks the thread to end;
+    // its window has gone then. The hook procedure hands on through mouseHook, so the handle
+    // lives beside it until an owner takes it here and the hook comes off.
     Msg msg;
     while (os().GetMessageW(&msg, 0, 0, 0) > 0)
         os().DispatchMessageW(&msg);
+    const OwnedHook hook(std::exchange(mouseHook, 0));
     return 0;
 }
 

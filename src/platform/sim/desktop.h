@@ -418,6 +418,7 @@ class Desktop : public Platform {
     std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) override;
     bool RegisterRawInputDevices(const RawInputDevice* devices, std::uint32_t count) override;
     Hhook SetWindowsHookExW(int idHook, HookProc proc, std::uint32_t threadId) override;
+    bool UnhookWindowsHookEx(Hhook hook) override;
     std::intptr_t CallNextHookEx(Hhook hook, int code, std::uintptr_t wParam,
                                  std::intptr_t lParam) override;
     bool KillTimer(Hwnd hwnd, std::uintptr_t id) override;

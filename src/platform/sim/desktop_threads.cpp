@@ -220,6 +220,15 @@ Hhook Desktop::SetWindowsHookExW(int idHook, HookProc proc, std::uint32_t thread
     return hook;
 }
 
+bool Desktop::UnhookWindowsHookEx(Hhook hook) {
+    s_->count("UnhookWindowsHookEx");
+    if (s_->hooks.erase(hook) == 0) {
+        s_->lastError = 1404; // ERROR_INVALID_HOOK_HANDLE
+        return false;
+    }
+    return true;
+}
+
 std::intptr_t Desktop::CallNextHookEx(Hhook, int, std::uintptr_t, std::intptr_t) {
     s_->count("CallNextHookEx");
     return 0;

@@ -278,6 +278,9 @@ Hhook Win32Platform::SetWindowsHookExW(int idHook, HookProc proc, std::uint32_t 
     mouseHookProc = proc;
     return from(::SetWindowsHookExW(idHook, hookTrampoline, GetModuleHandleW(nullptr), threadId));
 }
+bool Win32Platform::UnhookWindowsHookEx(Hhook hook) {
+    return ::UnhookWindowsHookEx(as<HHOOK>(hook));
+}
 std::intptr_t Win32Platform::CallNextHookEx(Hhook hook, int code, std::uintptr_t wParam,
                                             std::intptr_t lParam) {
     return ::CallNextHookEx(as<HHOOK>(hook), code, wParam, lParam);

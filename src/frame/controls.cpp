@@ -10,7 +10,8 @@ using namespace toolkit;
 
 PictureBox::PictureBox(Form& owner, double left, double top, double width, double height,
                        Picture picture)
-    : TwipPlacement(left, top, width, height), owner_(owner), picture_(std::move(picture)) {
+    : owner_(owner), left_(left), top_(top), width_(width), height_(height),
+      picture_(std::move(picture)) {
     owner_.registerPictureBox(this);
 }
 

@@ -23,7 +23,7 @@ using MouseHandler = std::function<void(int button, int shift, float x, float y)
 
 // A child window that shows its picture unscaled from the top-left corner, the rest in the
 // button face colour, and reports presses in its own twips.
-class PictureBox : public WindowOwner, public TwipPlacement {
+class PictureBox : public WindowOwner {
   public:
     PictureBox(Form& owner, double left, double top, double width, double height, Picture picture);
     ~PictureBox();
@@ -34,6 +34,8 @@ class PictureBox : public WindowOwner, public TwipPlacement {
     // The picture as drawn for 96 DPI; the box shows it at the scale it was last laid out at.
     const Picture& picture() const { return picture_; }
     void setPicture(Picture picture);
+    double Left() const { return left_; }
+    double Top() const { return top_; }
     void setLeft(double twips);
     void setTop(double twips);
     // Places the box at a rectangle of the owner given in its 96-DPI pixels, mapped through
@@ -55,6 +57,7 @@ class PictureBox : public WindowOwner, public TwipPlacement {
     void move();
     Form& owner_;
     Hwnd hwnd_ = 0;
+    double left_, top_, width_, height_;
     bool visible_ = true;
     Picture picture_;
     Scale scale_;

@@ -11,8 +11,8 @@ namespace ep {
 using namespace toolkit;
 
 Form::Form(std::string name, FormDesign design)
-    : TwipPlacement(design.left, design.top, design.width, design.height), name_(std::move(name)),
-      design_(std::move(design)) {}
+    : name_(std::move(name)), design_(std::move(design)), left_(design_.left), top_(design_.top),
+      width_(design_.width), height_(design_.height) {}
 
 Form::~Form() { destroyWindow(); }
 

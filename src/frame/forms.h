@@ -31,21 +31,6 @@ class WindowOwner {
     ~WindowOwner() = default;
 };
 
-// Where a form or control stands, in twips, as its properties report it.
-class TwipPlacement {
-  public:
-    double Left() const { return left_; }
-    double Top() const { return top_; }
-    double Width() const { return width_; }
-    double Height() const { return height_; }
-
-  protected:
-    TwipPlacement(double left, double top, double width, double height)
-        : left_(left), top_(top), width_(width), height_(height) {}
-    ~TwipPlacement() = default;
-    double left_, top_, width_, height_;
-};
-
 // How a form's window is made. Sizes are outer sizes in twips unless clientSize is set.
 struct FormDesign {
     std::wstring caption;
@@ -64,7 +49,7 @@ struct FormDesign {
     int iconResource = 0;
 };
 
-class Form : public WindowOwner, public TwipPlacement {
+class Form : public WindowOwner {
   public:
     virtual ~Form();
     Form(const Form&) = delete;
@@ -75,6 +60,10 @@ class Form : public WindowOwner, public TwipPlacement {
     // The drawing surface: the retained image while AutoRedraw is on, else 0.
     Hdc hdc() const { return imageDc_.get(); }
 
+    double Left() const { return left_; }
+    double Top() const { return top_; }
+    double Width() const { return width_; }
+    double Height() const { return height_; }
     void setLeft(double twips);
     void setTop(double twips);
     void setWidth(double twips);
@@ -153,6 +142,7 @@ class Form : public WindowOwner, public TwipPlacement {
     std::string name_;
     FormDesign design_;
     Hwnd hwnd_ = 0;
+    double left_, top_, width_, height_;
     bool autoRedraw_ = false;
     Scale layoutScale_;
     Picture image_;
